@@ -23,8 +23,8 @@ inline int32_t PeekByte(const void* address) {
 
 // Elements 0..upperIndex, zero-filled, from the program heap, behind a header
 // of six words. `*variable` receives the address of element 0, or null.
-void ArrayAllocate(int32_t upperIndex, int32_t elementSize, int32_t secondTypeWord,
-                   void** variable, int32_t typeCode);
+void ArrayAllocate(int32_t upperIndex, int32_t elementSize, int32_t secondTypeWord, void** variable,
+                   int32_t typeCode);
 void ArrayFree(void* element0);
 
 // Array header words, for the array's other users.
