@@ -1,0 +1,37 @@
+# Shared by the scripts: the repository root and the packages the build needs.
+# shellcheck shell=bash
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+JOBS="${JOBS:-$(nproc)}"
+
+# Packages for building natively and for Windows, and for running the tests.
+BUILD_PACKAGES=(cmake ninja-build g++ clang libgtest-dev googletest libbenchmark-dev libstb-dev)
+WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 xvfb xauth)
+
+# Installs whatever of the named packages is missing; quiet when all are there.
+ensure_packages() {
+  local missing=()
+  local package
+  for package in "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+      missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null
+}
+
+# Configures (once) and builds one preset.
+build_preset() {
+  local preset="$1"
+  shift
+  if [ ! -f "$ROOT/build/$preset/build.ninja" ]; then
+    cmake --preset "$preset" -S "$ROOT" >/dev/null
+  fi
+  cmake --build "$ROOT/build/$preset" -j "$JOBS" "$@"
+}
