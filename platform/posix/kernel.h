@@ -4,6 +4,12 @@
 
 #include "platform/posix/win32_types.h"
 
+// Error codes that only the kernel part reports.
+#define ERROR_GEN_FAILURE 31
+#define ERROR_DISK_FULL 112
+#define ERROR_MOD_NOT_FOUND 126
+#define ERROR_NOACCESS 998
+
 // Heaps.
 #define HEAP_NO_SERIALIZE 0x00000001
 #define HEAP_GENERATE_EXCEPTIONS 0x00000004
@@ -31,6 +37,7 @@ HANDLE GetProcessHeap();
 #define TRUNCATE_EXISTING 5
 #define FILE_ATTRIBUTE_READONLY 0x00000001
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010
+#define FILE_ATTRIBUTE_ARCHIVE 0x00000020
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
 #define INVALID_FILE_ATTRIBUTES (static_cast<DWORD>(-1))
 

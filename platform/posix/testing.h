@@ -5,5 +5,7 @@
 #include <cstdint>
 
 // Make the Nth heap allocation from now on (1 = the next one) fail, as
-// HeapAlloc/HeapReAlloc/HeapCreate do when memory runs out. 0 disarms the hook.
+// HeapAlloc/HeapReAlloc/HeapCreate do when memory runs out, with
+// ERROR_NOT_ENOUGH_MEMORY. Every call of those three counts, except calls
+// refused for a bad heap or block. The hook fires once; 0 disarms it.
 void PosixHeapFailAllocation(uint64_t nth);
