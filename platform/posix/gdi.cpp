@@ -1,0 +1,652 @@
+#include "platform/posix/gdi.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <unordered_set>
+#include <utility>
+
+#include "platform/posix/kernel.h"
+#include "platform/win32.h"
+
+namespace {
+
+// A nominal screen: there is no real one behind the display context.
+constexpr int kScreenWidth = 1024;
+constexpr int kScreenHeight = 768;
+constexpr int kScreenBits = 32;
+
+// No single bitmap may need more bytes than this.
+constexpr int64_t kMaxBitmapBytes = INT32_MAX;
+
+enum class Kind : uint8_t { Dc, Bitmap, Brush, Pen };
+
+struct Object {
+  explicit Object(Kind k) : kind(k) {}
+  Kind kind;
+  bool stock = false;
+  bool deletePending = false;  // DeleteObject came while it was selected
+  int selections = 0;          // device contexts that hold it
+};
+
+struct Bitmap : Object {
+  Bitmap() : Object(Kind::Bitmap) {}
+  LONG width = 0;
+  LONG height = 0;
+  WORD bitsPixel = 0;  // 1, 16, 24 or 32
+  bool dib = false;
+  bool topDown = true;
+  size_t stride = 0;  // bytes per row
+  uint8_t* bits = nullptr;
+};
+
+struct Brush : Object {
+  Brush() : Object(Kind::Brush) {}
+  bool null = false;
+  COLORREF colour = 0;
+};
+
+struct Pen : Object {
+  Pen() : Object(Kind::Pen) {}
+  bool null = false;
+  COLORREF colour = 0;
+};
+
+struct Dc : Object {
+  Dc() : Object(Kind::Dc) {}
+  bool memory = false;
+  Bitmap* bitmap = nullptr;  // always set for a memory context
+  Brush* brush = nullptr;
+  Pen* pen = nullptr;
+  int rop2 = R2_COPYPEN;
+  int bkMode = OPAQUE;
+  COLORREF bkColour = 0xFFFFFF;
+  COLORREF textColour = 0;
+  UINT textAlign = TA_NOUPDATECP;
+};
+
+// Every live record; never destroyed, so it outlives every static user.
+std::unordered_set<const Object*>& Registry() {
+  static auto* registry = new std::unordered_set<const Object*>;
+  return *registry;
+}
+
+template <typename T>
+T* Register(T* object) {
+  if (object != nullptr) Registry().insert(object);
+  return object;
+}
+
+Object* Find(const void* handle) {
+  if (handle == nullptr) return nullptr;
+  auto& registry = Registry();
+  auto it = registry.find(static_cast<const Object*>(handle));
+  return it == registry.end() ? nullptr : const_cast<Object*>(*it);
+}
+
+template <typename T>
+T* FindAs(const void* handle, Kind kind) {
+  Object* object = Find(handle);
+  return object != nullptr && object->kind == kind ? static_cast<T*>(object) : nullptr;
+}
+
+Dc* FindDc(HDC dc) { return FindAs<Dc>(dc, Kind::Dc); }
+
+void Destroy(Object* object) {
+  Registry().erase(object);
+  switch (object->kind) {
+    case Kind::Bitmap: {
+      auto* bitmap = static_cast<Bitmap*>(object);
+      std::free(bitmap->bits);
+      delete bitmap;
+      break;
+    }
+    case Kind::Brush:
+      delete static_cast<Brush*>(object);
+      break;
+    case Kind::Pen:
+      delete static_cast<Pen*>(object);
+      break;
+    case Kind::Dc:
+      delete static_cast<Dc*>(object);
+      break;
+  }
+}
+
+void Hold(Object* object) { ++object->selections; }
+
+// A context lets go of an object; a deletion that waited for that runs now.
+void LetGo(Object* object) {
+  if (object == nullptr) return;
+  if (--object->selections == 0 && object->deletePending && !object->stock) Destroy(object);
+}
+
+// Bitmap memory of `width` x `height` pixels with rows padded to `align`
+// bytes; null when the size is out of range or memory runs out.
+Bitmap* NewBitmap(int64_t width, int64_t height, WORD bitsPixel, bool dib, bool topDown) {
+  const int64_t align = dib ? 4 : 2;
+  const int64_t rowBits = width * bitsPixel;
+  const int64_t stride = (rowBits + align * 8 - 1) / (align * 8) * align;
+  if (width <= 0 || height <= 0 || width > kMaxBitmapBytes || height > kMaxBitmapBytes ||
+      stride > kMaxBitmapBytes / height) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  void* bits = std::calloc(static_cast<size_t>(stride * height), 1);
+  auto* bitmap = bits != nullptr ? new (std::nothrow) Bitmap : nullptr;
+  if (bitmap == nullptr) {
+    std::free(bits);
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  bitmap->width = static_cast<LONG>(width);
+  bitmap->height = static_cast<LONG>(height);
+  bitmap->bitsPixel = bitsPixel;
+  bitmap->dib = dib;
+  bitmap->topDown = topDown;
+  bitmap->stride = static_cast<size_t>(stride);
+  bitmap->bits = static_cast<uint8_t*>(bits);
+  return Register(bitmap);
+}
+
+struct StockObjects {
+  Brush* brushes[3];  // white, black, null
+  Pen* pens[3];       // white, black, null
+  Bitmap* bitmap;     // the 1x1 monochrome bitmap of every new memory context
+};
+
+StockObjects& Stock() {
+  static StockObjects* stock = [] {
+    auto* s = new StockObjects{};
+    const COLORREF colours[2] = {0xFFFFFF, 0};
+    for (int i = 0; i < 3; ++i) {
+      s->brushes[i] = Register(new Brush);
+      s->pens[i] = Register(new Pen);
+      s->brushes[i]->stock = s->pens[i]->stock = true;
+      s->brushes[i]->null = s->pens[i]->null = i == 2;
+      if (i < 2) s->brushes[i]->colour = s->pens[i]->colour = colours[i];
+    }
+    s->bitmap = NewBitmap(1, 1, 1, false, true);
+    s->bitmap->stock = true;
+    return s;
+  }();
+  return *stock;
+}
+
+// ---- pixels ----------------------------------------------------------------
+
+uint32_t PixelMask(const Bitmap& b) {
+  switch (b.bitsPixel) {
+    case 1:
+      return 1;
+    case 16:
+      return 0x7FFF;
+    default:
+      return 0xFFFFFF;
+  }
+}
+
+// A COLORREF as the bitmap stores it: 0x00RRGGBB at 24 and 32 bits, 5-5-5
+// with each channel rounded down at 16, and the nearer of black and white
+// (1 = white) for a monochrome bitmap. The top byte of the COLORREF is ignored.
+uint32_t ToRaw(const Bitmap& b, COLORREF colour) {
+  const uint32_t r = colour & 0xFF, g = (colour >> 8) & 0xFF, bl = (colour >> 16) & 0xFF;
+  switch (b.bitsPixel) {
+    case 1:
+      return r + g + bl > 382 ? 1 : 0;
+    case 16:
+      return (r >> 3) << 10 | (g >> 3) << 5 | (bl >> 3);
+    default:
+      return r << 16 | g << 8 | bl;
+  }
+}
+
+// 5-bit channels read back with their top bits repeated below them, as GDI
+// reads a 16-bit DIB.
+uint32_t Expand5(uint32_t v) { return (v << 3) | (v >> 2); }
+
+COLORREF FromRaw(const Bitmap& b, uint32_t raw) {
+  switch (b.bitsPixel) {
+    case 1:
+      return raw != 0 ? 0xFFFFFF : 0;
+    case 16:
+      return Expand5((raw >> 10) & 31) | Expand5((raw >> 5) & 31) << 8 | Expand5(raw & 31) << 16;
+    default:
+      return (raw >> 16 & 0xFF) | (raw & 0xFF00) | (raw & 0xFF) << 16;
+  }
+}
+
+uint8_t* Row(const Bitmap& b, int64_t y) {
+  const int64_t row = b.topDown ? y : b.height - 1 - y;
+  return b.bits + static_cast<size_t>(row) * b.stride;
+}
+
+uint32_t ReadRaw(const Bitmap& b, int64_t x, int64_t y) {
+  const uint8_t* row = Row(b, y);
+  const auto i = static_cast<size_t>(x);
+  switch (b.bitsPixel) {
+    case 1:
+      return (row[i >> 3] >> (7 - (i & 7))) & 1;
+    case 16:
+      return row[2 * i] | static_cast<uint32_t>(row[2 * i + 1]) << 8;
+    case 24:
+      return row[3 * i] | static_cast<uint32_t>(row[3 * i + 1]) << 8 |
+             static_cast<uint32_t>(row[3 * i + 2]) << 16;
+    default: {
+      uint32_t v;
+      std::memcpy(&v, row + 4 * i, 4);
+      return v;
+    }
+  }
+}
+
+void WriteRaw(const Bitmap& b, int64_t x, int64_t y, uint32_t v) {
+  uint8_t* row = Row(b, y);
+  const auto i = static_cast<size_t>(x);
+  switch (b.bitsPixel) {
+    case 1: {
+      const auto bit = static_cast<uint8_t>(0x80 >> (i & 7));
+      row[i >> 3] = static_cast<uint8_t>(v != 0 ? row[i >> 3] | bit : row[i >> 3] & ~bit);
+      break;
+    }
+    case 16:
+      row[2 * i] = static_cast<uint8_t>(v);
+      row[2 * i + 1] = static_cast<uint8_t>(v >> 8);
+      break;
+    case 24:
+      row[3 * i] = static_cast<uint8_t>(v);
+      row[3 * i + 1] = static_cast<uint8_t>(v >> 8);
+      row[3 * i + 2] = static_cast<uint8_t>(v >> 16);
+      break;
+    default:
+      std::memcpy(row + 4 * i, &v, 4);
+      break;
+  }
+}
+
+// The binary raster operation `rop` (R2_*) of pen and destination: rop - 1 is
+// the truth table, bit (2 * pen + destination) giving each result bit.
+uint32_t Rop2(int rop, uint32_t pen, uint32_t dst) {
+  const unsigned table = static_cast<unsigned>(rop - 1);
+  uint32_t out = 0;
+  if (table & 1) out |= ~pen & ~dst;
+  if (table & 2) out |= ~pen & dst;
+  if (table & 4) out |= pen & ~dst;
+  if (table & 8) out |= pen & dst;
+  return out;
+}
+
+// Where a context draws: its bitmap with a pixel value and raster operation.
+struct Painter {
+  const Bitmap* b;
+  int rop;
+
+  bool Inside(int64_t x, int64_t y) const {
+    return x >= 0 && y >= 0 && x < b->width && y < b->height;
+  }
+  void Plot(int64_t x, int64_t y, uint32_t raw) const {
+    if (Inside(x, y)) WriteRaw(*b, x, y, Rop2(rop, raw, ReadRaw(*b, x, y)) & PixelMask(*b));
+  }
+  // Pixels [left, right) x [top, bottom), clipped.
+  void Fill(int64_t left, int64_t top, int64_t right, int64_t bottom, uint32_t raw) const {
+    left = std::max<int64_t>(left, 0);
+    top = std::max<int64_t>(top, 0);
+    right = std::min<int64_t>(right, b->width);
+    bottom = std::min<int64_t>(bottom, b->height);
+    for (int64_t y = top; y < bottom; ++y) {
+      for (int64_t x = left; x < right; ++x) Plot(x, y, raw);
+    }
+  }
+};
+
+// ---- contexts --------------------------------------------------------------
+
+Dc* NewDc(bool memory) {
+  StockObjects& stock = Stock();
+  auto* dc = new (std::nothrow) Dc;
+  if (dc == nullptr) return nullptr;
+  dc->memory = memory;
+  dc->brush = stock.brushes[0];
+  dc->pen = stock.pens[1];
+  Hold(dc->brush);
+  Hold(dc->pen);
+  if (memory) {
+    dc->bitmap = stock.bitmap;
+    Hold(dc->bitmap);
+  }
+  return Register(dc);
+}
+
+template <typename T>
+HGDIOBJ Swap(T*& slot, T* object) {
+  T* previous = slot;
+  if (previous != object) {
+    Hold(object);
+    slot = object;
+    LetGo(previous);
+  }
+  return previous;
+}
+
+}  // namespace
+
+HDC CreateDCA(LPCSTR driver, LPCSTR, LPCSTR, const DEVMODEA*) {
+  if (driver == nullptr || strcasecmp(driver, "DISPLAY") != 0) return nullptr;
+  return reinterpret_cast<HDC>(NewDc(false));
+}
+
+HDC CreateCompatibleDC(HDC dc) {
+  if (dc != nullptr && FindDc(dc) == nullptr) return nullptr;
+  return reinterpret_cast<HDC>(NewDc(true));
+}
+
+BOOL DeleteDC(HDC handle) {
+  Dc* dc = FindDc(handle);
+  if (dc == nullptr) return FALSE;
+  Registry().erase(dc);
+  LetGo(dc->bitmap);
+  LetGo(dc->brush);
+  LetGo(dc->pen);
+  delete dc;
+  return TRUE;
+}
+
+int GetDeviceCaps(HDC dc, int index) {
+  if (FindDc(dc) == nullptr) return 0;
+  switch (index) {
+    case HORZRES:
+      return kScreenWidth;
+    case VERTRES:
+      return kScreenHeight;
+    case BITSPIXEL:
+      return kScreenBits;
+    default:
+      return 0;
+  }
+}
+
+// Compatible with the context: monochrome while a memory context still holds a
+// monochrome bitmap, else the display's 32 bits. A zero size gives the stock
+// 1x1 monochrome bitmap and negative sizes count as positive, as GDI does.
+HBITMAP CreateCompatibleBitmap(HDC handle, int width, int height) {
+  Dc* dc = FindDc(handle);
+  if (dc == nullptr) return nullptr;
+  if (width == 0 || height == 0) return reinterpret_cast<HBITMAP>(Stock().bitmap);
+  const WORD bits = dc->memory && dc->bitmap->bitsPixel == 1 ? 1 : kScreenBits;
+  return reinterpret_cast<HBITMAP>(
+      NewBitmap(std::abs(int64_t{width}), std::abs(int64_t{height}), bits, false, true));
+}
+
+HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
+                         DWORD) {
+  if (bits != nullptr) *bits = nullptr;
+  if (info == nullptr || section != nullptr || usage > 1) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  const BITMAPINFOHEADER& h = info->bmiHeader;
+  const WORD depth = h.biBitCount;
+  if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biCompression != BI_RGB ||
+      (depth != 16 && depth != 24 && depth != 32) || h.biWidth <= 0 || h.biHeight == 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  // A positive height stores the rows bottom-up.
+  Bitmap* bitmap = NewBitmap(h.biWidth, std::abs(int64_t{h.biHeight}), depth, true, h.biHeight < 0);
+  if (bitmap != nullptr && bits != nullptr) *bits = bitmap->bits;
+  return reinterpret_cast<HBITMAP>(bitmap);
+}
+
+HBRUSH CreateSolidBrush(COLORREF colour) {
+  auto* brush = new (std::nothrow) Brush;
+  if (brush != nullptr) brush->colour = colour;
+  return reinterpret_cast<HBRUSH>(Register(brush));
+}
+
+HPEN CreatePen(int style, int width, COLORREF colour) {
+  if (style == PS_NULL) return reinterpret_cast<HPEN>(Stock().pens[2]);
+  if (style != PS_SOLID || width < 0 || width > 1) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  auto* pen = new (std::nothrow) Pen;
+  if (pen != nullptr) pen->colour = colour;
+  return reinterpret_cast<HPEN>(Register(pen));
+}
+
+HGDIOBJ GetStockObject(int which) {
+  StockObjects& stock = Stock();
+  switch (which) {
+    case WHITE_BRUSH:
+      return stock.brushes[0];
+    case BLACK_BRUSH:
+      return stock.brushes[1];
+    case NULL_BRUSH:
+      return stock.brushes[2];
+    case WHITE_PEN:
+      return stock.pens[0];
+    case BLACK_PEN:
+      return stock.pens[1];
+    case NULL_PEN:
+      return stock.pens[2];
+    default:
+      return nullptr;
+  }
+}
+
+HGDIOBJ SelectObject(HDC handle, HGDIOBJ objectHandle) {
+  Dc* dc = FindDc(handle);
+  Object* object = Find(objectHandle);
+  if (dc == nullptr || object == nullptr || object->deletePending) return nullptr;
+  switch (object->kind) {
+    case Kind::Brush:
+      return Swap(dc->brush, static_cast<Brush*>(object));
+    case Kind::Pen:
+      return Swap(dc->pen, static_cast<Pen*>(object));
+    case Kind::Bitmap: {
+      auto* bitmap = static_cast<Bitmap*>(object);
+      if (!dc->memory) return nullptr;
+      // A bitmap lives in one context at a time (the stock one excepted).
+      if (bitmap != dc->bitmap && !bitmap->stock && bitmap->selections > 0) return nullptr;
+      return Swap(dc->bitmap, bitmap);
+    }
+    case Kind::Dc:
+      break;
+  }
+  return nullptr;
+}
+
+BOOL DeleteObject(HGDIOBJ handle) {
+  Object* object = Find(handle);
+  if (object == nullptr) return FALSE;
+  if (object->kind == Kind::Dc) return DeleteDC(static_cast<HDC>(handle));
+  if (object->stock) return TRUE;
+  if (object->selections > 0) {
+    object->deletePending = true;
+  } else {
+    Destroy(object);
+  }
+  return TRUE;
+}
+
+int GetObjectA(HANDLE handle, int size, LPVOID out) {
+  auto* bitmap = FindAs<Bitmap>(handle, Kind::Bitmap);
+  if (bitmap == nullptr) return 0;
+  constexpr int kSize = static_cast<int>(sizeof(BITMAP));
+  if (out == nullptr) return kSize;
+  if (size < kSize) return 0;
+  BITMAP info{};
+  info.bmWidth = bitmap->width;
+  info.bmHeight = bitmap->height;
+  info.bmWidthBytes = static_cast<LONG>(bitmap->stride);
+  info.bmPlanes = 1;
+  info.bmBitsPixel = bitmap->bitsPixel;
+  info.bmBits = bitmap->dib ? bitmap->bits : nullptr;
+  std::memcpy(out, &info, sizeof info);
+  return kSize;
+}
+
+DWORD GetObjectType(HGDIOBJ handle) {
+  Object* object = Find(handle);
+  if (object == nullptr) return 0;
+  switch (object->kind) {
+    case Kind::Dc:
+      return static_cast<Dc*>(object)->memory ? OBJ_MEMDC : OBJ_DC;
+    case Kind::Bitmap:
+      return OBJ_BITMAP;
+    case Kind::Brush:
+      return OBJ_BRUSH;
+    case Kind::Pen:
+      return OBJ_PEN;
+  }
+  return 0;
+}
+
+// Right and bottom exclusive, the raster operation ignored. A rectangle given
+// back to front covers what PatBlt covers for a negative extent: from one past
+// the far edge up to and including the near one.
+int FillRect(HDC handle, const RECT* rect, HBRUSH brushHandle) {
+  Dc* dc = FindDc(handle);
+  auto* brush = FindAs<Brush>(brushHandle, Kind::Brush);
+  if (dc == nullptr || rect == nullptr || brush == nullptr) return 0;
+  if (brush->null || dc->bitmap == nullptr) return 1;
+  int64_t left = rect->left, right = rect->right, top = rect->top, bottom = rect->bottom;
+  if (right < left) {
+    const int64_t far = right + 1;
+    right = left + 1;
+    left = far;
+  }
+  if (bottom < top) {
+    const int64_t far = bottom + 1;
+    bottom = top + 1;
+    top = far;
+  }
+  const Painter painter{dc->bitmap, R2_COPYPEN};
+  painter.Fill(left, top, right, bottom, ToRaw(*dc->bitmap, brush->colour));
+  return 1;
+}
+
+BOOL Rectangle(HDC handle, int left, int top, int right, int bottom) {
+  Dc* dc = FindDc(handle);
+  if (dc == nullptr) return FALSE;
+  int64_t l = left, t = top, r = right, b = bottom;
+  if (l > r) std::swap(l, r);
+  if (t > b) std::swap(t, b);
+  if (l == r || t == b || dc->bitmap == nullptr) return TRUE;
+  const Painter painter{dc->bitmap, dc->rop2};
+  const bool pen = !dc->pen->null;
+  if (!dc->brush->null) {
+    // Without a pen the fill takes the border's place, one pixel short at the
+    // right and bottom.
+    const int64_t inset = pen ? 1 : 0;
+    painter.Fill(l + inset, t + inset, r - 1, b - 1, ToRaw(*dc->bitmap, dc->brush->colour));
+  }
+  if (!pen) return TRUE;
+  // The closed outline (l, t) -> (x1, t) -> (x1, y1) -> (l, y1) -> (l, t), each
+  // edge drawn up to but not including its end point.
+  const uint32_t raw = ToRaw(*dc->bitmap, dc->pen->colour);
+  const int64_t x1 = r - 1, y1 = b - 1;
+  const int64_t w = dc->bitmap->width, h = dc->bitmap->height;
+  if (t >= 0 && t < h) {
+    for (int64_t x = std::max<int64_t>(l, 0); x < std::min(x1, w); ++x) painter.Plot(x, t, raw);
+  }
+  if (x1 >= 0 && x1 < w) {
+    for (int64_t y = std::max<int64_t>(t, 0); y < std::min(y1, h); ++y) painter.Plot(x1, y, raw);
+  }
+  if (y1 >= 0 && y1 < h) {
+    for (int64_t x = std::min(x1, w - 1); x > std::max<int64_t>(l, -1); --x) {
+      painter.Plot(x, y1, raw);
+    }
+  }
+  if (l >= 0 && l < w) {
+    for (int64_t y = std::min(y1, h - 1); y > std::max<int64_t>(t, -1); --y) {
+      painter.Plot(l, y, raw);
+    }
+  }
+  return TRUE;
+}
+
+// The raster operation applies here too; a pixel outside the bitmap is
+// silently clipped, as GDI reports success for it.
+BOOL SetPixelV(HDC handle, int x, int y, COLORREF colour) {
+  Dc* dc = FindDc(handle);
+  if (dc == nullptr) return FALSE;
+  if (dc->bitmap != nullptr) {
+    const Painter painter{dc->bitmap, dc->rop2};
+    painter.Plot(x, y, ToRaw(*dc->bitmap, colour));
+  }
+  return TRUE;
+}
+
+COLORREF GetPixel(HDC handle, int x, int y) {
+  Dc* dc = FindDc(handle);
+  if (dc == nullptr || dc->bitmap == nullptr) return CLR_INVALID;
+  const Bitmap& b = *dc->bitmap;
+  if (x < 0 || y < 0 || x >= b.width || y >= b.height) return CLR_INVALID;
+  return FromRaw(b, ReadRaw(b, x, y));
+}
+
+int SetROP2(HDC handle, int rop) {
+  Dc* dc = FindDc(handle);
+  if (dc == nullptr || rop < R2_BLACK || rop > R2_WHITE) return 0;
+  return std::exchange(dc->rop2, rop);
+}
+
+int GetROP2(HDC handle) {
+  Dc* dc = FindDc(handle);
+  return dc != nullptr ? dc->rop2 : 0;
+}
+
+int SetBkMode(HDC handle, int mode) {
+  Dc* dc = FindDc(handle);
+  if (dc == nullptr || (mode != TRANSPARENT && mode != OPAQUE)) return 0;
+  return std::exchange(dc->bkMode, mode);
+}
+
+COLORREF SetBkColor(HDC handle, COLORREF colour) {
+  Dc* dc = FindDc(handle);
+  return dc != nullptr ? std::exchange(dc->bkColour, colour) : CLR_INVALID;
+}
+
+COLORREF SetTextColor(HDC handle, COLORREF colour) {
+  Dc* dc = FindDc(handle);
+  return dc != nullptr ? std::exchange(dc->textColour, colour) : CLR_INVALID;
+}
+
+UINT SetTextAlign(HDC handle, UINT align) {
+  Dc* dc = FindDc(handle);
+  return dc != nullptr ? std::exchange(dc->textAlign, align) : GDI_ERROR;
+}
+
+BOOL GetDCPixels(HDC handle, DC_PIXELS* pixels) {
+  Dc* dc = FindDc(handle);
+  if (dc == nullptr || pixels == nullptr || dc->bitmap == nullptr || dc->bitmap->bitsPixel != 32) {
+    return FALSE;
+  }
+  const Bitmap& b = *dc->bitmap;
+  const auto stride = static_cast<LONG>(b.stride / 4);
+  pixels->bits = reinterpret_cast<DWORD*>(Row(b, 0));
+  pixels->width = b.width;
+  pixels->height = b.height;
+  pixels->stride = b.topDown ? stride : -stride;
+  return TRUE;
+}
+
+HDC GetDC(HWND) {
+  SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+  return nullptr;
+}
+
+int ReleaseDC(HWND, HDC) {
+  SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+  return 0;
+}
+
+BOOL DestroyIcon(HICON) {
+  SetLastError(ERROR_INVALID_HANDLE);
+  return FALSE;
+}

@@ -4,7 +4,17 @@
 //
 // Every bitmap keeps its pixels in a plain buffer; device-compatible bitmaps
 // use the layout of a 32-bit DIB (0x00RRGGBB per pixel), so a drawn COLORREF
-// reads back bit for bit.
+// reads back bit for bit. The top byte of a 32-bit pixel stays 0.
+//
+// Handles point at records that a registry vouches for: a stale or made-up
+// handle makes a call fail, never crash. Coverage follows GDI as observed:
+// Rectangle's one-pixel border is the closed outline through the four
+// corner pixels (so a box one pixel wide draws its middle pixels twice, which
+// XOR undoes, and a 1x1 box draws nothing); SetPixelV and Rectangle apply the
+// context's raster operation, FillRect does not. Objects still selected into a
+// context are deleted once the last context lets go of them. Only solid pens
+// one pixel wide are supported; other pens cannot be made. The display
+// context has no pixels of its own: drawing on it is accepted and dropped.
 #pragma once
 
 #include "platform/posix/win32_types.h"
@@ -65,12 +75,22 @@ struct BITMAPINFO {
 #define PS_SOLID 0
 #define PS_NULL 5
 
-// Raster operations (SetROP2).
+// Raster operations (SetROP2): every function of pen and destination.
 #define R2_BLACK 1
+#define R2_NOTMERGEPEN 2
+#define R2_MASKNOTPEN 3
+#define R2_NOTCOPYPEN 4
+#define R2_MASKPENNOT 5
 #define R2_NOT 6
 #define R2_XORPEN 7
+#define R2_NOTMASKPEN 8
+#define R2_MASKPEN 9
+#define R2_NOTXORPEN 10
 #define R2_NOP 11
+#define R2_MERGENOTPEN 12
 #define R2_COPYPEN 13
+#define R2_MERGEPENNOT 14
+#define R2_MERGEPEN 15
 #define R2_WHITE 16
 
 #define TRANSPARENT 1
@@ -81,6 +101,7 @@ struct BITMAPINFO {
 #define BI_RGB 0
 #define DIB_RGB_COLORS 0
 #define CLR_INVALID 0xFFFFFFFFu
+#define GDI_ERROR 0xFFFFFFFFu
 
 // GetDeviceCaps indexes.
 #define HORZRES 8
@@ -115,7 +136,9 @@ COLORREF SetTextColor(HDC dc, COLORREF colour);
 UINT SetTextAlign(HDC dc, UINT align);
 
 // Window device contexts and icons belong to the window layer; until windows
-// exist no window has a context and no icon can be made.
+// exist no window has a context and no icon can be made: GetDC fails with
+// ERROR_INVALID_WINDOW_HANDLE, ReleaseDC and DestroyIcon fail.
+#define ERROR_INVALID_WINDOW_HANDLE 1400
 HDC GetDC(HWND window);
 int ReleaseDC(HWND window, HDC dc);
 BOOL DestroyIcon(HICON icon);
