@@ -2,7 +2,6 @@
 // devices, files that vanish or shrink while open, and no memory for the
 // read-ahead buffer.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -43,13 +42,6 @@ TEST_F(FileEdgeTest, EndlessDeviceGivesExactlyTheRequestedCount) {
   std::vector<unsigned char> memory(6912, 0x5A);
   EXPECT_EQ(FileReadData(0, memory.data(), 6912), 6912);
   EXPECT_EQ(memory[6911], 0);
-}
-
-TEST_F(FileEdgeTest, UnreadableFileDoesNotOpen) {
-  if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
-  const std::string path = folder.Write("secret", Pattern(10));
-  ASSERT_EQ(chmod(path.c_str(), 0), 0);
-  EXPECT_EQ(FileOpenRead(0, path.c_str()), 0);
 }
 
 TEST_F(FileEdgeTest, DeletedFileStillReadsWhatItHeld) {
