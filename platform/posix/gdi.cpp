@@ -77,12 +77,16 @@ std::unordered_set<const Object*>& Registry() {
 
 template <typename T>
 T* Register(T* object) {
-  if (object != nullptr) Registry().insert(object);
+  if (object != nullptr) {
+    Registry().insert(object);
+  }
   return object;
 }
 
 Object* Find(const void* handle) {
-  if (handle == nullptr) return nullptr;
+  if (handle == nullptr) {
+    return nullptr;
+  }
   auto& registry = Registry();
   auto it = registry.find(static_cast<const Object*>(handle));
   return it == registry.end() ? nullptr : const_cast<Object*>(*it);
@@ -121,8 +125,12 @@ void Hold(Object* object) { ++object->selections; }
 
 // A context lets go of an object; a deletion that waited for that runs now.
 void LetGo(Object* object) {
-  if (object == nullptr) return;
-  if (--object->selections == 0 && object->deletePending && !object->stock) Destroy(object);
+  if (object == nullptr) {
+    return;
+  }
+  if (--object->selections == 0 && object->deletePending && !object->stock) {
+    Destroy(object);
+  }
 }
 
 // Bitmap memory of `width` x `height` pixels with rows padded to `align`
@@ -168,7 +176,9 @@ StockObjects& Stock() {
       s->pens[i] = Register(new Pen);
       s->brushes[i]->stock = s->pens[i]->stock = true;
       s->brushes[i]->null = s->pens[i]->null = i == 2;
-      if (i < 2) s->brushes[i]->colour = s->pens[i]->colour = colours[i];
+      if (i < 2) {
+        s->brushes[i]->colour = s->pens[i]->colour = colours[i];
+      }
     }
     s->bitmap = NewBitmap(1, 1, 1, false, true);
     s->bitmap->stock = true;
@@ -273,10 +283,18 @@ void WriteRaw(const Bitmap& b, int64_t x, int64_t y, uint32_t v) {
 uint32_t Rop2(int rop, uint32_t pen, uint32_t dst) {
   const unsigned table = static_cast<unsigned>(rop - 1);
   uint32_t out = 0;
-  if (table & 1) out |= ~pen & ~dst;
-  if (table & 2) out |= ~pen & dst;
-  if (table & 4) out |= pen & ~dst;
-  if (table & 8) out |= pen & dst;
+  if (table & 1) {
+    out |= ~pen & ~dst;
+  }
+  if (table & 2) {
+    out |= ~pen & dst;
+  }
+  if (table & 4) {
+    out |= pen & ~dst;
+  }
+  if (table & 8) {
+    out |= pen & dst;
+  }
   return out;
 }
 
@@ -289,7 +307,9 @@ struct Painter {
     return x >= 0 && y >= 0 && x < b->width && y < b->height;
   }
   void Plot(int64_t x, int64_t y, uint32_t raw) const {
-    if (Inside(x, y)) WriteRaw(*b, x, y, Rop2(rop, raw, ReadRaw(*b, x, y)) & PixelMask(*b));
+    if (Inside(x, y)) {
+      WriteRaw(*b, x, y, Rop2(rop, raw, ReadRaw(*b, x, y)) & PixelMask(*b));
+    }
   }
   // Pixels [left, right) x [top, bottom), clipped.
   void Fill(int64_t left, int64_t top, int64_t right, int64_t bottom, uint32_t raw) const {
@@ -298,7 +318,9 @@ struct Painter {
     right = std::min<int64_t>(right, b->width);
     bottom = std::min<int64_t>(bottom, b->height);
     for (int64_t y = top; y < bottom; ++y) {
-      for (int64_t x = left; x < right; ++x) Plot(x, y, raw);
+      for (int64_t x = left; x < right; ++x) {
+        Plot(x, y, raw);
+      }
     }
   }
 };
@@ -308,7 +330,9 @@ struct Painter {
 Dc* NewDc(bool memory) {
   StockObjects& stock = Stock();
   auto* dc = new (std::nothrow) Dc;
-  if (dc == nullptr) return nullptr;
+  if (dc == nullptr) {
+    return nullptr;
+  }
   dc->memory = memory;
   dc->brush = stock.brushes[0];
   dc->pen = stock.pens[1];
@@ -335,18 +359,24 @@ HGDIOBJ Swap(T*& slot, T* object) {
 }  // namespace
 
 HDC CreateDCA(LPCSTR driver, LPCSTR, LPCSTR, const DEVMODEA*) {
-  if (driver == nullptr || strcasecmp(driver, "DISPLAY") != 0) return nullptr;
+  if (driver == nullptr || strcasecmp(driver, "DISPLAY") != 0) {
+    return nullptr;
+  }
   return reinterpret_cast<HDC>(NewDc(false));
 }
 
 HDC CreateCompatibleDC(HDC dc) {
-  if (dc != nullptr && FindDc(dc) == nullptr) return nullptr;
+  if (dc != nullptr && FindDc(dc) == nullptr) {
+    return nullptr;
+  }
   return reinterpret_cast<HDC>(NewDc(true));
 }
 
 BOOL DeleteDC(HDC handle) {
   Dc* dc = FindDc(handle);
-  if (dc == nullptr) return FALSE;
+  if (dc == nullptr) {
+    return FALSE;
+  }
   Registry().erase(dc);
   LetGo(dc->bitmap);
   LetGo(dc->brush);
@@ -356,7 +386,9 @@ BOOL DeleteDC(HDC handle) {
 }
 
 int GetDeviceCaps(HDC dc, int index) {
-  if (FindDc(dc) == nullptr) return 0;
+  if (FindDc(dc) == nullptr) {
+    return 0;
+  }
   switch (index) {
     case HORZRES:
       return kScreenWidth;
@@ -374,8 +406,12 @@ int GetDeviceCaps(HDC dc, int index) {
 // 1x1 monochrome bitmap and negative sizes count as positive, as GDI does.
 HBITMAP CreateCompatibleBitmap(HDC handle, int width, int height) {
   Dc* dc = FindDc(handle);
-  if (dc == nullptr) return nullptr;
-  if (width == 0 || height == 0) return reinterpret_cast<HBITMAP>(Stock().bitmap);
+  if (dc == nullptr) {
+    return nullptr;
+  }
+  if (width == 0 || height == 0) {
+    return reinterpret_cast<HBITMAP>(Stock().bitmap);
+  }
   const WORD bits = dc->memory && dc->bitmap->bitsPixel == 1 ? 1 : kScreenBits;
   return reinterpret_cast<HBITMAP>(
       NewBitmap(std::abs(int64_t{width}), std::abs(int64_t{height}), bits, false, true));
@@ -383,7 +419,9 @@ HBITMAP CreateCompatibleBitmap(HDC handle, int width, int height) {
 
 HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
                          DWORD) {
-  if (bits != nullptr) *bits = nullptr;
+  if (bits != nullptr) {
+    *bits = nullptr;
+  }
   if (info == nullptr || section != nullptr || usage > 1) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
@@ -397,24 +435,32 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
   }
   // A positive height stores the rows bottom-up.
   Bitmap* bitmap = NewBitmap(h.biWidth, std::abs(int64_t{h.biHeight}), depth, true, h.biHeight < 0);
-  if (bitmap != nullptr && bits != nullptr) *bits = bitmap->bits;
+  if (bitmap != nullptr && bits != nullptr) {
+    *bits = bitmap->bits;
+  }
   return reinterpret_cast<HBITMAP>(bitmap);
 }
 
 HBRUSH CreateSolidBrush(COLORREF colour) {
   auto* brush = new (std::nothrow) Brush;
-  if (brush != nullptr) brush->colour = colour;
+  if (brush != nullptr) {
+    brush->colour = colour;
+  }
   return reinterpret_cast<HBRUSH>(Register(brush));
 }
 
 HPEN CreatePen(int style, int width, COLORREF colour) {
-  if (style == PS_NULL) return reinterpret_cast<HPEN>(Stock().pens[2]);
+  if (style == PS_NULL) {
+    return reinterpret_cast<HPEN>(Stock().pens[2]);
+  }
   if (style != PS_SOLID || width < 0 || width > 1) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
   auto* pen = new (std::nothrow) Pen;
-  if (pen != nullptr) pen->colour = colour;
+  if (pen != nullptr) {
+    pen->colour = colour;
+  }
   return reinterpret_cast<HPEN>(Register(pen));
 }
 
@@ -441,7 +487,9 @@ HGDIOBJ GetStockObject(int which) {
 HGDIOBJ SelectObject(HDC handle, HGDIOBJ objectHandle) {
   Dc* dc = FindDc(handle);
   Object* object = Find(objectHandle);
-  if (dc == nullptr || object == nullptr || object->deletePending) return nullptr;
+  if (dc == nullptr || object == nullptr || object->deletePending) {
+    return nullptr;
+  }
   switch (object->kind) {
     case Kind::Brush:
       return Swap(dc->brush, static_cast<Brush*>(object));
@@ -449,9 +497,13 @@ HGDIOBJ SelectObject(HDC handle, HGDIOBJ objectHandle) {
       return Swap(dc->pen, static_cast<Pen*>(object));
     case Kind::Bitmap: {
       auto* bitmap = static_cast<Bitmap*>(object);
-      if (!dc->memory) return nullptr;
+      if (!dc->memory) {
+        return nullptr;
+      }
       // A bitmap lives in one context at a time (the stock one excepted).
-      if (bitmap != dc->bitmap && !bitmap->stock && bitmap->selections > 0) return nullptr;
+      if (bitmap != dc->bitmap && !bitmap->stock && bitmap->selections > 0) {
+        return nullptr;
+      }
       return Swap(dc->bitmap, bitmap);
     }
     case Kind::Dc:
@@ -462,9 +514,15 @@ HGDIOBJ SelectObject(HDC handle, HGDIOBJ objectHandle) {
 
 BOOL DeleteObject(HGDIOBJ handle) {
   Object* object = Find(handle);
-  if (object == nullptr) return FALSE;
-  if (object->kind == Kind::Dc) return DeleteDC(static_cast<HDC>(handle));
-  if (object->stock) return TRUE;
+  if (object == nullptr) {
+    return FALSE;
+  }
+  if (object->kind == Kind::Dc) {
+    return DeleteDC(static_cast<HDC>(handle));
+  }
+  if (object->stock) {
+    return TRUE;
+  }
   if (object->selections > 0) {
     object->deletePending = true;
   } else {
@@ -475,10 +533,16 @@ BOOL DeleteObject(HGDIOBJ handle) {
 
 int GetObjectA(HANDLE handle, int size, LPVOID out) {
   auto* bitmap = FindAs<Bitmap>(handle, Kind::Bitmap);
-  if (bitmap == nullptr) return 0;
+  if (bitmap == nullptr) {
+    return 0;
+  }
   constexpr int kSize = static_cast<int>(sizeof(BITMAP));
-  if (out == nullptr) return kSize;
-  if (size < kSize) return 0;
+  if (out == nullptr) {
+    return kSize;
+  }
+  if (size < kSize) {
+    return 0;
+  }
   BITMAP info{};
   info.bmWidth = bitmap->width;
   info.bmHeight = bitmap->height;
@@ -492,7 +556,9 @@ int GetObjectA(HANDLE handle, int size, LPVOID out) {
 
 DWORD GetObjectType(HGDIOBJ handle) {
   Object* object = Find(handle);
-  if (object == nullptr) return 0;
+  if (object == nullptr) {
+    return 0;
+  }
   switch (object->kind) {
     case Kind::Dc:
       return static_cast<Dc*>(object)->memory ? OBJ_MEMDC : OBJ_DC;
@@ -512,8 +578,12 @@ DWORD GetObjectType(HGDIOBJ handle) {
 int FillRect(HDC handle, const RECT* rect, HBRUSH brushHandle) {
   Dc* dc = FindDc(handle);
   auto* brush = FindAs<Brush>(brushHandle, Kind::Brush);
-  if (dc == nullptr || rect == nullptr || brush == nullptr) return 0;
-  if (brush->null || dc->bitmap == nullptr) return 1;
+  if (dc == nullptr || rect == nullptr || brush == nullptr) {
+    return 0;
+  }
+  if (brush->null || dc->bitmap == nullptr) {
+    return 1;
+  }
   int64_t left = rect->left, right = rect->right, top = rect->top, bottom = rect->bottom;
   if (right < left) {
     const int64_t far = right + 1;
@@ -532,11 +602,19 @@ int FillRect(HDC handle, const RECT* rect, HBRUSH brushHandle) {
 
 BOOL Rectangle(HDC handle, int left, int top, int right, int bottom) {
   Dc* dc = FindDc(handle);
-  if (dc == nullptr) return FALSE;
+  if (dc == nullptr) {
+    return FALSE;
+  }
   int64_t l = left, t = top, r = right, b = bottom;
-  if (l > r) std::swap(l, r);
-  if (t > b) std::swap(t, b);
-  if (l == r || t == b || dc->bitmap == nullptr) return TRUE;
+  if (l > r) {
+    std::swap(l, r);
+  }
+  if (t > b) {
+    std::swap(t, b);
+  }
+  if (l == r || t == b || dc->bitmap == nullptr) {
+    return TRUE;
+  }
   const Painter painter{dc->bitmap, dc->rop2};
   const bool pen = !dc->pen->null;
   if (!dc->brush->null) {
@@ -545,17 +623,23 @@ BOOL Rectangle(HDC handle, int left, int top, int right, int bottom) {
     const int64_t inset = pen ? 1 : 0;
     painter.Fill(l + inset, t + inset, r - 1, b - 1, ToRaw(*dc->bitmap, dc->brush->colour));
   }
-  if (!pen) return TRUE;
+  if (!pen) {
+    return TRUE;
+  }
   // The closed outline (l, t) -> (x1, t) -> (x1, y1) -> (l, y1) -> (l, t), each
   // edge drawn up to but not including its end point.
   const uint32_t raw = ToRaw(*dc->bitmap, dc->pen->colour);
   const int64_t x1 = r - 1, y1 = b - 1;
   const int64_t w = dc->bitmap->width, h = dc->bitmap->height;
   if (t >= 0 && t < h) {
-    for (int64_t x = std::max<int64_t>(l, 0); x < std::min(x1, w); ++x) painter.Plot(x, t, raw);
+    for (int64_t x = std::max<int64_t>(l, 0); x < std::min(x1, w); ++x) {
+      painter.Plot(x, t, raw);
+    }
   }
   if (x1 >= 0 && x1 < w) {
-    for (int64_t y = std::max<int64_t>(t, 0); y < std::min(y1, h); ++y) painter.Plot(x1, y, raw);
+    for (int64_t y = std::max<int64_t>(t, 0); y < std::min(y1, h); ++y) {
+      painter.Plot(x1, y, raw);
+    }
   }
   if (y1 >= 0 && y1 < h) {
     for (int64_t x = std::min(x1, w - 1); x > std::max<int64_t>(l, -1); --x) {
@@ -574,7 +658,9 @@ BOOL Rectangle(HDC handle, int left, int top, int right, int bottom) {
 // silently clipped, as GDI reports success for it.
 BOOL SetPixelV(HDC handle, int x, int y, COLORREF colour) {
   Dc* dc = FindDc(handle);
-  if (dc == nullptr) return FALSE;
+  if (dc == nullptr) {
+    return FALSE;
+  }
   if (dc->bitmap != nullptr) {
     const Painter painter{dc->bitmap, dc->rop2};
     painter.Plot(x, y, ToRaw(*dc->bitmap, colour));
@@ -584,15 +670,21 @@ BOOL SetPixelV(HDC handle, int x, int y, COLORREF colour) {
 
 COLORREF GetPixel(HDC handle, int x, int y) {
   Dc* dc = FindDc(handle);
-  if (dc == nullptr || dc->bitmap == nullptr) return CLR_INVALID;
+  if (dc == nullptr || dc->bitmap == nullptr) {
+    return CLR_INVALID;
+  }
   const Bitmap& b = *dc->bitmap;
-  if (x < 0 || y < 0 || x >= b.width || y >= b.height) return CLR_INVALID;
+  if (x < 0 || y < 0 || x >= b.width || y >= b.height) {
+    return CLR_INVALID;
+  }
   return FromRaw(b, ReadRaw(b, x, y));
 }
 
 int SetROP2(HDC handle, int rop) {
   Dc* dc = FindDc(handle);
-  if (dc == nullptr || rop < R2_BLACK || rop > R2_WHITE) return 0;
+  if (dc == nullptr || rop < R2_BLACK || rop > R2_WHITE) {
+    return 0;
+  }
   return std::exchange(dc->rop2, rop);
 }
 
@@ -603,7 +695,9 @@ int GetROP2(HDC handle) {
 
 int SetBkMode(HDC handle, int mode) {
   Dc* dc = FindDc(handle);
-  if (dc == nullptr || (mode != TRANSPARENT && mode != OPAQUE)) return 0;
+  if (dc == nullptr || (mode != TRANSPARENT && mode != OPAQUE)) {
+    return 0;
+  }
   return std::exchange(dc->bkMode, mode);
 }
 

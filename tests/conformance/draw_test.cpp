@@ -32,7 +32,9 @@ const uint32_t kPalette[] = {0x000000, 0xB40000, 0x0000B4, 0xB400B4, 0x00B200,
 
 void StartServices() {
   static bool started = false;
-  if (started) return;
+  if (started) {
+    return;
+  }
   started = true;
   RuntimeSetProgramHeap(HeapCreate(0, 4096, 0));
   ListLibraryInit();
@@ -46,23 +48,33 @@ void StartServices() {
 // outline bit; a box one pixel across has its inner pixels drawn twice (GDI's
 // outline runs over them both ways), which XOR undoes.
 struct Model {
-  std::vector<uint32_t> px = std::vector<uint32_t>(kW * kH, 0);
+  std::vector<uint32_t> px = std::vector<uint32_t>(size_t{kW} * kH, 0);
   int mode = 0;
 
   void Hit(int x, int y, uint32_t c, int times = 1) {
-    if (x < 0 || y < 0 || x >= kW || y >= kH) return;
-    uint32_t& p = px[static_cast<size_t>(y * kW + x)];
-    for (int i = 0; i < times; ++i) p = (mode & DRAW_MODE_XOR) ? p ^ c : c;
+    if (x < 0 || y < 0 || x >= kW || y >= kH) {
+      return;
+    }
+    uint32_t& p = px[static_cast<size_t>(y) * kW + x];
+    for (int i = 0; i < times; ++i) {
+      p = (mode & DRAW_MODE_XOR) ? p ^ c : c;
+    }
   }
   void Box(int x, int y, int w, int h, uint32_t c) {
-    if (w == 0 || h == 0) return;
+    if (w == 0 || h == 0) {
+      return;
+    }
     const int left = std::min(x, x + w), right = std::max(x, x + w) - 1;
     const int top = std::min(y, y + h), bottom = std::max(y, y + h) - 1;
-    if (std::abs(w) == 1 && std::abs(h) == 1) return Hit(left, top, c);
+    if (std::abs(w) == 1 && std::abs(h) == 1) {
+      return Hit(left, top, c);
+    }
     for (int py = top; py <= bottom; ++py) {
       for (int qx = left; qx <= right; ++qx) {
         const bool edge = qx == left || qx == right || py == top || py == bottom;
-        if (!edge && (mode & DRAW_MODE_OUTLINED)) continue;
+        if (!edge && (mode & DRAW_MODE_OUTLINED)) {
+          continue;
+        }
         const bool inner = (left == right && py != top && py != bottom) ||
                            (top == bottom && qx != left && qx != right);
         Hit(qx, py, c, inner ? 2 : 1);
@@ -108,7 +120,9 @@ class DrawScene : public ::testing::TestWithParam<Surface> {
   }
   // A backdrop of stripes, so that a stray pixel shows.
   void Backdrop() {
-    for (int y = 0; y < kH; ++y) Box(0, y, kW, 1, kPalette[1 + y % 14]);
+    for (int y = 0; y < kH; ++y) {
+      Box(0, y, kW, 1, kPalette[1 + y % 14]);
+    }
   }
 
   intptr_t image_ = 0;
@@ -195,8 +209,12 @@ TEST_P(DrawScene, EveryPaletteColourReadsBackExactly) {
     EXPECT_EQ(DrawReadPixel(x + 1, y + 1), kPalette[i]) << i;
     EXPECT_EQ(DrawReadPixel(x + 2, y), kPalette[i]) << i;
   }
-  for (int32_t x : {-1, kW}) EXPECT_EQ(DrawReadPixel(x, 0), kInvalid);
-  for (int32_t y : {-1, kH}) EXPECT_EQ(DrawReadPixel(0, y), kInvalid);
+  for (int32_t x : {-1, kW}) {
+    EXPECT_EQ(DrawReadPixel(x, 0), kInvalid);
+  }
+  for (int32_t y : {-1, kH}) {
+    EXPECT_EQ(DrawReadPixel(0, y), kInvalid);
+  }
   EXPECT_TRUE(Matches());
 }
 
@@ -246,7 +264,11 @@ TEST_F(DrawTargets, BeginEndsTheOpenDrawingFirst) {
   DrawEnd();
   EXPECT_EQ(releases, 2);
   const DrawTarget window{
-      DRAW_TARGET_WINDOW, reinterpret_cast<HWND>(uintptr_t{0x1234}), a, CountRelease, {}};
+      DRAW_TARGET_WINDOW,
+      reinterpret_cast<HWND>(uintptr_t{0x1234}),  // NOLINT(performance-no-int-to-ptr)
+      a,
+      CountRelease,
+      {}};
   EXPECT_EQ(DrawBegin(&window), nullptr);  // no such window: no context
   DeleteDC(a);
   DeleteDC(b);
@@ -283,7 +305,9 @@ TEST_F(DrawTargets, ScreenImageStartsBlackAndEndsAtItsEdges) {
   ASSERT_NE(DrawBegin(ImageDrawTarget(1)), nullptr);
   int nonBlack = 0;
   for (int32_t y = 0; y < 576; ++y) {
-    for (int32_t x = 0; x < 768; ++x) nonBlack += DrawReadPixel(x, y) != 0;
+    for (int32_t x = 0; x < 768; ++x) {
+      nonBlack += DrawReadPixel(x, y) != 0;
+    }
   }
   EXPECT_EQ(nonBlack, 0);
   EXPECT_EQ(DrawReadPixel(-1, 0), kInvalid);

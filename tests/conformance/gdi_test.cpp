@@ -30,7 +30,7 @@ constexpr bool kLayerShowsPixels = true;
   char line[96];
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
-      const size_t i = static_cast<size_t>(y * width + x);
+      const size_t i = static_cast<size_t>(y) * width + x;
       actual[i] = static_cast<uint32_t>(GetPixel(dc, x, y));
       if (actual[i] != expected[i] && ++wrong <= 6) {
         std::snprintf(line, sizeof line, "  (%d,%d) expected 0x%06X, got 0x%06X\n", x, y,
@@ -39,11 +39,15 @@ constexpr bool kLayerShowsPixels = true;
       }
     }
   }
-  if (wrong == 0) return ::testing::AssertionSuccess();
+  if (wrong == 0) {
+    return ::testing::AssertionSuccess();
+  }
   std::map<uint32_t, char> legend;
   auto letter = [&legend](uint32_t c) {
     auto it = legend.find(c);
-    if (it != legend.end()) return it->second;
+    if (it != legend.end()) {
+      return it->second;
+    }
     const char l = static_cast<char>('a' + legend.size() % 26);
     legend.emplace(c, l);
     return l;
@@ -52,12 +56,12 @@ constexpr bool kLayerShowsPixels = true;
   for (int y = 0; y < height; ++y) {
     std::string e, a, d;
     for (int x = 0; x < width; ++x) {
-      const size_t i = static_cast<size_t>(y * width + x);
+      const size_t i = static_cast<size_t>(y) * width + x;
       e += letter(expected[i]);
       a += letter(actual[i]);
       d += expected[i] == actual[i] ? '.' : 'X';
     }
-    message += e + " | " + a + " | " + d + "\n";
+    message.append(e).append(" | ").append(a).append(" | ").append(d).append("\n");
   }
   for (const auto& [colour, l] : legend) {
     std::snprintf(line, sizeof line, "  %c = 0x%06X\n", l, static_cast<unsigned>(colour));
@@ -70,7 +74,8 @@ namespace {
 
 constexpr int kW = 16;
 constexpr int kH = 10;
-const auto kBogus = reinterpret_cast<HGDIOBJ>(uintptr_t{0x1234});
+const auto kBogus =
+    reinterpret_cast<HGDIOBJ>(uintptr_t{0x1234});  // NOLINT(performance-no-int-to-ptr)
 
 uint32_t Px(COLORREF c) { return static_cast<uint32_t>(c); }
 
@@ -123,7 +128,7 @@ struct Surface {
 
 // The expected picture, built from GDI's coverage rules pixel by pixel.
 struct Canvas {
-  std::vector<uint32_t> px = std::vector<uint32_t>(kW * kH);
+  std::vector<uint32_t> px = std::vector<uint32_t>(size_t{kW} * kH);
 
   static uint32_t Combine(int rop, uint32_t pen, uint32_t dst) {
     switch (rop) {
@@ -138,27 +143,39 @@ struct Canvas {
     }
   }
   void Apply(int64_t x, int64_t y, uint32_t colour, int rop, int times = 1) {
-    if (x < 0 || y < 0 || x >= kW || y >= kH) return;
-    uint32_t& p = px[static_cast<size_t>(y * kW + x)];
-    for (int i = 0; i < times; ++i) p = Combine(rop, colour, p);
+    if (x < 0 || y < 0 || x >= kW || y >= kH) {
+      return;
+    }
+    uint32_t& p = px[static_cast<size_t>(y) * kW + x];
+    for (int i = 0; i < times; ++i) {
+      p = Combine(rop, colour, p);
+    }
   }
   // Pixels [left, right) x [top, bottom).
   void Fill(int64_t left, int64_t top, int64_t right, int64_t bottom, uint32_t colour) {
     for (int64_t y = top; y < bottom; ++y) {
-      for (int64_t x = left; x < right; ++x) Apply(x, y, colour, R2_COPYPEN);
+      for (int64_t x = left; x < right; ++x) {
+        Apply(x, y, colour, R2_COPYPEN);
+      }
     }
   }
   // Rectangle: the border on [l, r-1] x [t, b-1] in the pen, the inside in
   // the brush. A 1x1 box has no outline; a box one pixel across gets its inner
   // pixels twice; without a pen the brush covers one pixel less each way.
   void Rectangle(int l, int t, int r, int b, const uint32_t* pen, const uint32_t* brush, int rop) {
-    if (l > r) std::swap(l, r);
-    if (t > b) std::swap(t, b);
+    if (l > r) {
+      std::swap(l, r);
+    }
+    if (t > b) {
+      std::swap(t, b);
+    }
     for (int y = t; y < b; ++y) {
       for (int x = l; x < r; ++x) {
         const bool border = x == l || x == r - 1 || y == t || y == b - 1;
         if (pen == nullptr) {
-          if (brush != nullptr && x < r - 1 && y < b - 1) Apply(x, y, *brush, rop);
+          if (brush != nullptr && x < r - 1 && y < b - 1) {
+            Apply(x, y, *brush, rop);
+          }
         } else if (border) {
           const bool dot = r - l == 1 && b - t == 1;
           const bool inner =
@@ -338,7 +355,9 @@ TEST(GdiPixels, GetDCPixelsShowsThirtyTwoBitSurfacesOnly) {
     DC_PIXELS px{};
     const bool shown = GetDCPixels(s.dc, &px) != FALSE;
     EXPECT_EQ(shown, kLayerShowsPixels && (bits == 0 || bits == 32));
-    if (!shown) continue;
+    if (!shown) {
+      continue;
+    }
     EXPECT_EQ(px.width, kW);
     EXPECT_EQ(px.height, kH);
     EXPECT_EQ(px.bits[2 * px.stride + 1], 0x563412u);  // 0x00RRGGBB
@@ -458,7 +477,9 @@ TEST(GdiDrawing, FillRectIgnoresTheRasterOperation) {
     SetROP2(s.dc, R2_XORPEN);
     HBRUSH brush = CreateSolidBrush(0x0080FF);
     const RECT inside{1, 1, 4, 3}, clipped{12, 7, 20, 12}, empty{6, 1, 6, 5};
-    for (const RECT* r : {&inside, &clipped, &empty}) EXPECT_TRUE(FillRect(s.dc, r, brush));
+    for (const RECT* r : {&inside, &clipped, &empty}) {
+      EXPECT_TRUE(FillRect(s.dc, r, brush));
+    }
     expected.Fill(1, 1, 4, 3, 0x0080FF);
     expected.Fill(12, 7, kW, kH, 0x0080FF);
     // Back to front: from one past the far edge up to and including the near one.
@@ -472,7 +493,8 @@ TEST(GdiDrawing, FillRectIgnoresTheRasterOperation) {
 }
 
 TEST(GdiWindows, NoWindowHasAContextYet) {
-  const auto window = reinterpret_cast<HWND>(uintptr_t{0x1234});
+  const auto window =
+      reinterpret_cast<HWND>(uintptr_t{0x1234});  // NOLINT(performance-no-int-to-ptr)
   SetLastError(0);
   EXPECT_EQ(GetDC(window), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));

@@ -24,7 +24,9 @@ BITMAP InfoOf(HBITMAP bitmap) {
 bool HeldElsewhere(HBITMAP bitmap) {
   HDC dc = CreateCompatibleDC(nullptr);
   const HGDIOBJ old = SelectObject(dc, bitmap);
-  if (old != nullptr) SelectObject(dc, old);
+  if (old != nullptr) {
+    SelectObject(dc, old);
+  }
   DeleteDC(dc);
   return old == nullptr;
 }
@@ -33,7 +35,9 @@ class ImageService : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     static bool started = false;
-    if (started) return;
+    if (started) {
+      return;
+    }
     started = true;
     StartBaseServices();
     DrawLibraryInit();
@@ -48,7 +52,7 @@ class ImageService : public ::testing::Test {
 TEST_F(ImageService, NewImagesAreBlackInTheRequestedFormat) {
   const intptr_t handle = ImageCreate(1, 20, 7);
   ASSERT_NE(handle, 0);
-  EXPECT_EQ(reinterpret_cast<HBITMAP>(handle), ImageHandle(1));
+  EXPECT_EQ(handle, reinterpret_cast<intptr_t>(ImageHandle(1)));
   const BITMAP display = InfoOf(ImageHandle(1));
   EXPECT_EQ(display.bmWidth, 20);
   EXPECT_EQ(display.bmHeight, 7);
@@ -75,7 +79,9 @@ TEST_F(ImageService, NewImagesAreBlackInTheRequestedFormat) {
     ASSERT_NE(DrawBegin(ImageDrawTarget(2)), nullptr);
     int lit = 0;
     for (int32_t y = 0; y < 3; ++y) {
-      for (int32_t x = 0; x < 768; ++x) lit += DrawReadPixel(x, y) != 0;
+      for (int32_t x = 0; x < 768; ++x) {
+        lit += DrawReadPixel(x, y) != 0;
+      }
     }
     EXPECT_EQ(lit, 0) << depth;
     DrawEnd();
@@ -112,7 +118,7 @@ TEST_F(ImageService, ReusingANumberReplacesItsImage) {
   ASSERT_NE(ImageCreate(5, 4, 4), 0);
   const intptr_t second = ImageCreate(1, 9, 2, 24);
   ASSERT_NE(second, 0);
-  EXPECT_EQ(reinterpret_cast<HBITMAP>(second), ImageHandle(1));
+  EXPECT_EQ(second, reinterpret_cast<intptr_t>(ImageHandle(1)));
   EXPECT_EQ(InfoOf(ImageHandle(1)).bmWidth, 9);
   EXPECT_NE(ImageHandle(5), nullptr);
   // A number far beyond the table's first slots grows it.
@@ -128,7 +134,7 @@ TEST_F(ImageService, DynamicNumbersWorkEverywhere) {
   EXPECT_NE(a, b);
   const HBITMAP handle = ImageHandle(a);
   ASSERT_NE(handle, nullptr);
-  EXPECT_NE(reinterpret_cast<HBITMAP>(a), handle);
+  EXPECT_NE(a, reinterpret_cast<intptr_t>(handle));
   ASSERT_NE(DrawBegin(ImageDrawTarget(a)), nullptr);
   DrawBox(1, 1, 3, 3, 0xB4B2B4);
   EXPECT_EQ(DrawReadPixel(2, 2), 0xB4B2B4u);
@@ -208,7 +214,9 @@ TEST_F(ImageService, LibraryEndFreesEveryImage) {
   const HBITMAP handles[] = {ImageHandle(1), ImageHandle(7), ImageHandle(dynamic)};
   ASSERT_NE(ImageDrawTarget(7), nullptr);  // its context must not keep image 7 alive
   ImageLibraryEnd();
-  for (HBITMAP h : handles) EXPECT_EQ(GetObjectType(h), 0u);
+  for (HBITMAP h : handles) {
+    EXPECT_EQ(GetObjectType(h), 0u);
+  }
   EXPECT_EQ(ImageHandle(1), nullptr);
   EXPECT_EQ(ImageHandle(7), nullptr);
   EXPECT_EQ(ImageHandle(dynamic), nullptr);

@@ -49,15 +49,25 @@ DWORD* PixelAt(int64_t x, int64_t y) { return state.pixels.bits + y * state.pixe
 uint32_t Rop2(int rop, uint32_t pen, uint32_t dst) {
   const unsigned table = static_cast<unsigned>(rop - 1);
   uint32_t out = 0;
-  if (table & 1) out |= ~pen & ~dst;
-  if (table & 2) out |= ~pen & dst;
-  if (table & 4) out |= pen & ~dst;
-  if (table & 8) out |= pen & dst;
+  if (table & 1) {
+    out |= ~pen & ~dst;
+  }
+  if (table & 2) {
+    out |= ~pen & dst;
+  }
+  if (table & 4) {
+    out |= pen & ~dst;
+  }
+  if (table & 8) {
+    out |= pen & dst;
+  }
   return out & 0xFFFFFF;
 }
 
 void Plot(int64_t x, int64_t y, uint32_t pixel) {
-  if (!Inside(x, y)) return;
+  if (!Inside(x, y)) {
+    return;
+  }
   DWORD* p = PixelAt(x, y);
   *p = Rop2(state.rop, pixel, *p);
 }
@@ -68,13 +78,19 @@ void PlotArea(int64_t left, int64_t top, int64_t right, int64_t bottom, uint32_t
   top = std::max<int64_t>(top, 0);
   right = std::min<int64_t>(right, state.pixels.width);
   bottom = std::min<int64_t>(bottom, state.pixels.height);
-  if (left >= right || top >= bottom) return;
+  if (left >= right || top >= bottom) {
+    return;
+  }
   if (state.rop == R2_COPYPEN) {
-    for (int64_t y = top; y < bottom; ++y) std::fill(PixelAt(left, y), PixelAt(right, y), pixel);
+    for (int64_t y = top; y < bottom; ++y) {
+      std::fill(PixelAt(left, y), PixelAt(right, y), pixel);
+    }
     return;
   }
   for (int64_t y = top; y < bottom; ++y) {
-    for (int64_t x = left; x < right; ++x) Plot(x, y, pixel);
+    for (int64_t x = left; x < right; ++x) {
+      Plot(x, y, pixel);
+    }
   }
 }
 
@@ -83,8 +99,12 @@ void PlotArea(int64_t left, int64_t top, int64_t right, int64_t bottom, uint32_t
 // outline through the four corner pixels: for a box one pixel wide or high the
 // outline runs over its inner pixels twice (XOR thus leaves them as they were).
 void DirectRectangle(int64_t left, int64_t top, int64_t right, int64_t bottom, uint32_t pixel) {
-  if (left > right) std::swap(left, right);
-  if (top > bottom) std::swap(top, bottom);
+  if (left > right) {
+    std::swap(left, right);
+  }
+  if (top > bottom) {
+    std::swap(top, bottom);
+  }
   const bool outlined = (state.modeBits & DRAW_MODE_OUTLINED) != 0;
   if (state.rop == R2_COPYPEN && !outlined) {
     PlotArea(left, top, right, bottom, pixel);
@@ -103,7 +123,9 @@ void DirectRectangle(int64_t left, int64_t top, int64_t right, int64_t bottom, u
   PlotArea(left, bottom - 1, right, bottom, pixel);
   PlotArea(left, top + 1, left + 1, bottom - 1, pixel);
   PlotArea(right - 1, top + 1, right, bottom - 1, pixel);
-  if (!outlined) PlotArea(left + 1, top + 1, right - 1, bottom - 1, pixel);
+  if (!outlined) {
+    PlotArea(left + 1, top + 1, right - 1, bottom - 1, pixel);
+  }
 }
 
 // ---- GDI path ----
@@ -167,13 +189,17 @@ void DrawLibraryInit() {
 
 HDC DrawBegin(const DrawTarget* target) {
   DrawEnd();
-  if (target == nullptr) return nullptr;
+  if (target == nullptr) {
+    return nullptr;
+  }
   state.kind = target->kind;
   state.window = target->window;
   state.release = target->release;
   state.modeBits = 0;
   HDC dc = target->kind == DRAW_TARGET_WINDOW ? GetDC(target->window) : target->deviceContext;
-  if (dc == nullptr) return nullptr;
+  if (dc == nullptr) {
+    return nullptr;
+  }
   state.context = dc;
   SetTextAlign(dc, TA_UPDATECP);
   state.previousBrush = SelectObject(dc, state.defaultBrush);
@@ -189,13 +215,18 @@ HDC DrawBegin(const DrawTarget* target) {
 }
 
 void DrawEnd() {
-  if (state.context == nullptr) return;
+  if (state.context == nullptr) {
+    return;
+  }
   HDC dc = state.context;
   SelectObject(dc, state.previousBrush);
   SelectObject(dc, state.previousPen);
-  if (state.drawingBrush != nullptr) DeleteObject(std::exchange(state.drawingBrush, nullptr));
-  if (state.furtherObjects[0] != nullptr)
+  if (state.drawingBrush != nullptr) {
+    DeleteObject(std::exchange(state.drawingBrush, nullptr));
+  }
+  if (state.furtherObjects[0] != nullptr) {
     DeleteObject(std::exchange(state.furtherObjects[0], nullptr));
+  }
   // Closed before the release runs, so that a release routine that asks
   // finds no drawing open.
   state.context = nullptr;
@@ -203,14 +234,18 @@ void DrawEnd() {
   if (state.kind == DRAW_TARGET_WINDOW) {
     ReleaseDC(state.window, dc);
   } else if (state.kind == DRAW_TARGET_IMAGE) {
-    if (state.release != nullptr) state.release();
+    if (state.release != nullptr) {
+      state.release();
+    }
   } else {
     DeleteDC(dc);
   }
 }
 
 void DrawBox(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t colour) {
-  if (state.context == nullptr || w == 0 || h == 0) return;
+  if (state.context == nullptr || w == 0 || h == 0) {
+    return;
+  }
   // The render loop's case, kept short: a box wholly inside the target whose
   // pixels are simply replaced (single pixels included).
   if (state.direct && state.rop == R2_COPYPEN && (state.modeBits & DRAW_MODE_OUTLINED) == 0 &&
@@ -219,14 +254,18 @@ void DrawBox(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t colour) {
     const uint32_t pixel = SwapRedBlue(colour);
     const intptr_t stride = state.pixels.stride;
     DWORD* row = PixelAt(x, y);
-    for (int32_t j = 0; j < h; ++j, row += stride) std::fill_n(row, w, pixel);
+    for (int32_t j = 0; j < h; ++j, row += stride) {
+      std::fill_n(row, w, pixel);
+    }
     return;
   }
   AnyBox(x, y, w, h, colour);
 }
 
 uint32_t DrawReadPixel(int32_t x, int32_t y) {
-  if (state.context == nullptr) return DRAW_COLOUR_INVALID;
+  if (state.context == nullptr) {
+    return DRAW_COLOUR_INVALID;
+  }
   if (state.direct) {
     return Inside(x, y) ? SwapRedBlue(*PixelAt(x, y)) : DRAW_COLOUR_INVALID;
   }
@@ -234,7 +273,9 @@ uint32_t DrawReadPixel(int32_t x, int32_t y) {
 }
 
 void DrawSetMode(int32_t bits) {
-  if (state.context == nullptr) return;
+  if (state.context == nullptr) {
+    return;
+  }
   HDC dc = state.context;
   state.modeBits = bits;
   state.rop = (bits & DRAW_MODE_XOR) != 0 ? R2_XORPEN : R2_COPYPEN;

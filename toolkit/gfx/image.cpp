@@ -37,9 +37,13 @@ ImageRecord* Lookup(intptr_t number) {
 // cannot go on drawing into a bitmap whose context is gone, nor later release
 // a context made after this one.
 void ReleaseServiceContext() {
-  if (imageState == nullptr || imageState->serviceContext == nullptr) return;
+  if (imageState == nullptr || imageState->serviceContext == nullptr) {
+    return;
+  }
   HDC dc = std::exchange(imageState->serviceContext, nullptr);
-  if (DrawContext() == dc) DrawEnd();
+  if (DrawContext() == dc) {
+    DrawEnd();
+  }
   DeleteDC(dc);
 }
 
@@ -50,7 +54,9 @@ bool DepthSupported(int32_t depth) {
 // Sizes whose pixel memory (rows padded to 4 bytes) would not fit a signed
 // 32-bit byte count make no image, nor do empty or negative ones.
 bool SizeSupported(int32_t width, int32_t height, int32_t depth) {
-  if (width <= 0 || height <= 0) return false;
+  if (width <= 0 || height <= 0) {
+    return false;
+  }
   const int64_t bits = depth == IMAGE_DEPTH_DISPLAY ? 32 : depth;
   const int64_t rowBytes = (width * bits + 31) / 32 * 4;
   return rowBytes <= INT32_MAX / height;
@@ -58,7 +64,9 @@ bool SizeSupported(int32_t width, int32_t height, int32_t depth) {
 
 HBITMAP MakeBitmap(int32_t width, int32_t height, int32_t depth) {
   HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
-  if (display == nullptr) return nullptr;
+  if (display == nullptr) {
+    return nullptr;
+  }
   HBITMAP bitmap;
   if (depth == IMAGE_DEPTH_DISPLAY) {
     bitmap = CreateCompatibleBitmap(display, width, height);
@@ -79,7 +87,9 @@ HBITMAP MakeBitmap(int32_t width, int32_t height, int32_t depth) {
 
 void PaintBlack(HBITMAP bitmap, int32_t width, int32_t height) {
   HDC memory = CreateCompatibleDC(nullptr);
-  if (memory == nullptr) return;
+  if (memory == nullptr) {
+    return;
+  }
   SelectObject(memory, bitmap);
   const RECT all{0, 0, width, height};
   FillRect(memory, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
@@ -102,7 +112,9 @@ void ImageLibraryEnd() {
 intptr_t ImageCreate(intptr_t number, int32_t width, int32_t height, int32_t depth) {
   // Taking the slot frees whatever image held the number.
   auto* record = static_cast<ImageRecord*>(ObjectSlot(imageTable, number));
-  if (record == nullptr) return 0;
+  if (record == nullptr) {
+    return 0;
+  }
   const intptr_t name = number == OBJECT_ANY ? reinterpret_cast<intptr_t>(record) : number;
   HBITMAP bitmap = DepthSupported(depth) && SizeSupported(width, height, depth)
                        ? MakeBitmap(width, height, depth)
@@ -130,9 +142,13 @@ HBITMAP ImageHandle(intptr_t number) {
 const DrawTarget* ImageDrawTarget(intptr_t number) {
   ReleaseServiceContext();
   const ImageRecord* record = Lookup(number);
-  if (record == nullptr || imageState == nullptr) return nullptr;
+  if (record == nullptr || imageState == nullptr) {
+    return nullptr;
+  }
   HDC dc = CreateCompatibleDC(nullptr);
-  if (dc == nullptr) return nullptr;
+  if (dc == nullptr) {
+    return nullptr;
+  }
   if (SelectObject(dc, record->handle) == nullptr) {
     DeleteDC(dc);
     return nullptr;
@@ -143,9 +159,13 @@ const DrawTarget* ImageDrawTarget(intptr_t number) {
 }
 
 void ImageFree(intptr_t number) {
-  if (number == OBJECT_ANY) return;
+  if (number == OBJECT_ANY) {
+    return;
+  }
   ImageRecord* record = Lookup(number);
-  if (record == nullptr) return;
+  if (record == nullptr) {
+    return;
+  }
   if (GetObjectType(record->handle) == OBJ_BITMAP) {
     DeleteObject(record->handle);
   } else {
