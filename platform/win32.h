@@ -12,6 +12,9 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+// Common controls and OLE: outside what the lean windows.h declares.
+#include <commctrl.h>
+#include <ole2.h>
 #else
 #include "platform/posix/win32_types.h"
 #include "platform/posix/kernel.h"
