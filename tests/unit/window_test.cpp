@@ -1,0 +1,533 @@
+// Windows and the event pump: opening under numbers, the flags, the events
+// that EventWait hands out one per call, closing, and Tab focus cycling.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <vector>
+
+#include "tests/support/toolkit_fixture.h"
+
+namespace {
+
+constexpr uint32_t kSizable = 0xCF0000;  // caption, system menu, sizing border, boxes
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    StartToolkitServices();
+    DrainEvents();
+  }
+  void TearDown() override {
+    for (intptr_t number : opened_) WindowClose(number);
+    DrainEvents();
+  }
+  // Opens a window away from the pointer's usual spot and remembers to close it.
+  HWND Open(intptr_t number, uint32_t flags = WINDOW_FLAGS_DEFAULT, int32_t width = 200,
+            int32_t height = 120, HWND parent = nullptr) {
+    const intptr_t result = WindowOpen(number, 20, 20, width, height, "test", flags, parent);
+    EXPECT_NE(result, 0);
+    const intptr_t id = number == OBJECT_ANY ? result : number;
+    opened_.push_back(id);
+    return WindowHandle(id);
+  }
+  std::vector<intptr_t> opened_;
+};
+
+std::string ClassNameOf(HWND window) {
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+// ---------------------------------------------------------------------------
+// Opening
+
+TEST_F(WindowTest, NumberedWindowGetsItsClassPropertyAndClientSize) {
+  HWND window = Open(3);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(WindowHandle(3), window);
+  EXPECT_EQ(ClassNameOf(window), "WindowClass_3");
+  EXPECT_EQ(reinterpret_cast<intptr_t>(GetPropA(window, "Fx_WindowID")), 4);
+  RECT client{};
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, 200);
+  EXPECT_EQ(client.bottom, 120);
+  RECT outer{};
+  GetWindowRect(window, &outer);
+  EXPECT_EQ(outer.left, 20);
+  EXPECT_EQ(outer.top, 20);
+  EXPECT_TRUE(IsWindowVisible(window));
+  EXPECT_EQ(GetClassLongPtrA(window, GCL_STYLE) & CS_DBLCLKS, static_cast<ULONG_PTR>(CS_DBLCLKS));
+}
+
+TEST_F(WindowTest, AnyNumberGivesANewNumberWhoseHandleIsTheWindow) {
+  const intptr_t number = WindowOpen(OBJECT_ANY, 20, 20, 100, 80, "any", WINDOW_FLAGS_DEFAULT);
+  ASSERT_NE(number, 0);
+  opened_.push_back(number);
+  HWND window = WindowHandle(number);
+  ASSERT_NE(window, nullptr);
+  EXPECT_NE(reinterpret_cast<intptr_t>(window), number);
+  EXPECT_TRUE(IsWindow(window));
+  char expected[64];
+  std::snprintf(expected, sizeof expected, "WindowClass_%" PRIdPTR, number);
+  EXPECT_EQ(ClassNameOf(window), expected);
+  EXPECT_EQ(reinterpret_cast<intptr_t>(GetPropA(window, "Fx_WindowID")), number + 1);
+}
+
+TEST_F(WindowTest, NumbersThatAreNotOpenHaveNoHandle) {
+  EXPECT_EQ(WindowHandle(9), nullptr);
+  EXPECT_EQ(WindowHandle(-5), nullptr);
+  int local = 0;
+  EXPECT_EQ(WindowHandle(reinterpret_cast<intptr_t>(&local)), nullptr);
+  WindowClose(9);  // nothing to close
+  WindowClose(reinterpret_cast<intptr_t>(&local));
+}
+
+TEST_F(WindowTest, FlagsZeroGetACaptionAndInvisibleFlagKeepsTheWindowHidden) {
+  HWND plain = Open(1, 0);
+  EXPECT_EQ(GetWindowLongPtrA(plain, GWL_STYLE) & WS_CAPTION, WS_CAPTION);
+  EXPECT_TRUE(IsWindowVisible(plain));
+
+  HWND hidden = Open(2, WINDOW_INVISIBLE);
+  ASSERT_NE(hidden, nullptr);
+  EXPECT_FALSE(IsWindowVisible(hidden));
+  EXPECT_EQ(GetWindowLongPtrA(hidden, GWL_STYLE) & WS_CAPTION, WS_CAPTION);
+}
+
+TEST_F(WindowTest, WindowIsTheNewGadgetListUnlessFlagEightSaysNo) {
+  HWND listed = Open(1);
+  EXPECT_EQ(GadgetListParent(), listed);
+  HWND unlisted = Open(2, WINDOW_FLAGS_DEFAULT | WINDOW_NO_GADGET_LIST);
+  EXPECT_EQ(GadgetListParent(), listed);
+  char name[48];
+  std::snprintf(name, sizeof name, "Fx_GadgetStack_%" PRIdPTR,
+                reinterpret_cast<intptr_t>(GetModuleHandleA(nullptr)));
+  EXPECT_NE(GetPropA(listed, name), nullptr);
+  EXPECT_EQ(GetPropA(unlisted, name), nullptr);
+}
+
+TEST_F(WindowTest, CentringFlagsPlaceTheOuterWindow) {
+  HWND centred = Open(1, WINDOW_FLAGS_DEFAULT | WINDOW_CENTRE_SCREEN, 300, 200);
+  RECT outer{};
+  GetWindowRect(centred, &outer);
+  EXPECT_EQ(outer.left, (GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2);
+  EXPECT_EQ(outer.top, (GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2);
+
+  HWND onParent = Open(2, WINDOW_FLAGS_DEFAULT | WINDOW_CENTRE_PARENT, 180, 100, centred);
+  RECT inner{};
+  GetWindowRect(onParent, &inner);
+  EXPECT_EQ(inner.left, outer.left + ((outer.right - outer.left) - (inner.right - inner.left)) / 2);
+  EXPECT_EQ(inner.top, outer.top + ((outer.bottom - outer.top) - (inner.bottom - inner.top)) / 2);
+  EXPECT_EQ(GetWindow(onParent, GW_OWNER), centred);
+}
+
+TEST_F(WindowTest, ReopeningANumberClosesTheWindowThatHeldIt) {
+  HWND first = Open(4);
+  HWND second = Open(4);
+  EXPECT_FALSE(IsWindow(first));
+  EXPECT_TRUE(IsWindow(second));
+  EXPECT_EQ(WindowHandle(4), second);
+}
+
+// ---------------------------------------------------------------------------
+// The event pump
+
+TEST_F(WindowTest, MenuCommandRaisesEventMenuWithItsId) {
+  HWND window = Open(0);
+  DrainEvents();
+  PostMessageA(window, WM_COMMAND, 7, 0);
+  EXPECT_EQ(EventWait(), EVENT_MENU);
+  EXPECT_EQ(EventMenuItem(), 7);
+  EXPECT_EQ(EventWindow(), 0);
+  // Ids are the low 16 bits, unsigned.
+  PostMessageA(window, WM_COMMAND, 0xFFFE, 0);
+  EXPECT_EQ(EventWait(), EVENT_MENU);
+  EXPECT_EQ(EventMenuItem(), 0xFFFE);
+  // An accelerator's command other than Tab's is a menu event too.
+  PostMessageA(window, WM_COMMAND, (1u << 16) | 42u, 0);
+  EXPECT_EQ(EventWait(), EVENT_MENU);
+  EXPECT_EQ(EventMenuItem(), 42);
+}
+
+TEST_F(WindowTest, EachKeyMessageEndsOneCallWithItsOwnNumber) {
+  HWND window = Open(0);
+  SetFocus(window);
+  DrainEvents();
+  PostMessageA(window, WM_KEYDOWN, 'A', 0x001E0001);
+  EXPECT_EQ(EventWait(), static_cast<int32_t>(WM_KEYDOWN));
+  EXPECT_EQ(EventWait(), static_cast<int32_t>(WM_CHAR));  // posted by TranslateMessage
+  PostMessageA(window, WM_KEYUP, 'A', static_cast<LPARAM>(0xC01E0001u));
+  EXPECT_EQ(EventWait(), static_cast<int32_t>(WM_KEYUP));
+  PostMessageA(window, WM_SYSKEYUP, VK_F10, static_cast<LPARAM>(0xC0440001u));
+  EXPECT_EQ(EventWait(), static_cast<int32_t>(WM_SYSKEYUP));
+  EXPECT_EQ(EventWait(0), EVENT_NONE);
+}
+
+TEST_F(WindowTest, TimeoutsGiveZeroWhenNothingCame) {
+  Open(0);
+  DrainEvents();
+  EXPECT_EQ(EventWait(0), EVENT_NONE);
+  EXPECT_EQ(EventWait(30), EVENT_NONE);
+}
+
+TEST_F(WindowTest, CloseBoxGivesTheMouseMessageFirstThenCloseAndTheWindowStays) {
+  HWND window = Open(0);
+  DrainEvents();
+  RECT outer{};
+  GetWindowRect(window, &outer);
+  const LPARAM at = MAKELPARAM(outer.right - 8, outer.top + 8);
+  // The press on the close box, then its release (the platform may wait for it).
+  PostMessageA(window, WM_NCLBUTTONDOWN, HTCLOSE, at);
+  PostMessageA(window, WM_LBUTTONUP, 0, 0);
+  EXPECT_EQ(EventWait(), static_cast<int32_t>(WM_NCLBUTTONDOWN));
+  EXPECT_EQ(EventWait(), EVENT_CLOSE);
+  EXPECT_EQ(EventWindow(), 0);
+  EXPECT_TRUE(IsWindow(window));
+  EXPECT_EQ(WindowHandle(0), window);
+}
+
+TEST_F(WindowTest, MovesInARowLeaveOneMoveEvent) {
+  HWND window = Open(0);
+  DrainEvents();
+  for (int i = 1; i <= 3; ++i) {
+    SetWindowPos(window, nullptr, 20 + 10 * i, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  }
+  ExpectEventSequence("three moves", {{EVENT_MOVE}}, EventsUntilMarker(window));
+}
+
+TEST_F(WindowTest, MaximizeRestoreAndMinimizeGiveTheirEvents) {
+  HWND window = Open(0, kSizable);
+  DrainEvents();
+  // Around the change itself the platforms differ in erasing, moving and
+  // activating; the change must give its events back to back.
+  const std::vector<ExpectedEvent> around = {
+      {EVENT_ACTIVATE, true}, {EVENT_REPAINT, true}, {EVENT_MOVE, true}};
+  const std::vector<ExpectedEvent> after = {
+      {EVENT_REPAINT, true}, {EVENT_ACTIVATE, true}, {EVENT_REPAINT, true}};
+  auto step = [&](std::vector<ExpectedEvent> change) {
+    std::vector<ExpectedEvent> all = around;
+    all.insert(all.end(), change.begin(), change.end());
+    all.insert(all.end(), after.begin(), after.end());
+    return all;
+  };
+  ShowWindow(window, SW_MAXIMIZE);
+  ExpectEventSequence("maximize", step({{EVENT_MAXIMIZE}, {EVENT_SIZE}}),
+                      EventsUntilMarker(window));
+  DrainEvents();
+  ShowWindow(window, SW_RESTORE);
+  ExpectEventSequence("restore", step({{EVENT_RESTORE}, {EVENT_SIZE}}), EventsUntilMarker(window));
+  DrainEvents();
+  ShowWindow(window, SW_MINIMIZE);
+  ExpectEventSequence("minimize", step({{EVENT_MINIMIZE}, {EVENT_MOVE, true}}),
+                      EventsUntilMarker(window));
+  DrainEvents();
+  ShowWindow(window, SW_RESTORE);
+  ExpectEventSequence("restore after minimize", step({{EVENT_RESTORE}, {EVENT_SIZE}}),
+                      EventsUntilMarker(window));
+  DrainEvents();
+  // A plain resize is a size event alone.
+  SetWindowPos(window, nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER);
+  ExpectEventSequence("resize", step({{EVENT_SIZE}}), EventsUntilMarker(window));
+}
+
+TEST_F(WindowTest, QueuedEventsComeOutOnePerCallOldestFirstBeforeNewMessages) {
+  HWND window = Open(0);
+  DrainEvents();
+  PostMessageA(window, WM_USER + 5, 0, 0);
+  SendMessageA(window, WM_CLOSE, 0, 0);
+  SetWindowPos(window, nullptr, 40, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  SendMessageA(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(EventWait(0), EVENT_CLOSE);
+  EXPECT_EQ(EventWait(0), EVENT_MOVE);
+  EXPECT_EQ(EventWait(0), EVENT_CLOSE);
+  EXPECT_EQ(EventWait(0), static_cast<int32_t>(WM_USER + 5));
+  EXPECT_EQ(EventWait(0), EVENT_NONE);
+}
+
+TEST_F(WindowTest, RepaintWithErasedBackgroundGivesFifteenTwice) {
+  HWND window = Open(0, WINDOW_FLAGS_DEFAULT | WINDOW_NO_GADGET_LIST);
+  UpdateWindow(window);
+  DrainEvents();
+  InvalidateRect(window, nullptr, TRUE);
+  EXPECT_EQ(EventWait(0), static_cast<int32_t>(WM_PAINT));
+  EXPECT_EQ(EventWait(0), EVENT_REPAINT);
+  EXPECT_EQ(EventWindow(), 0);
+  EXPECT_EQ(EventWait(0), EVENT_NONE);
+  // Painted straight away, the erase still queues its repaint event.
+  InvalidateRect(window, nullptr, TRUE);
+  UpdateWindow(window);
+  EXPECT_EQ(EventWait(0), EVENT_REPAINT);
+  EXPECT_EQ(EventWait(0), EVENT_NONE);
+}
+
+TEST_F(WindowTest, GadgetEventMessageRaisesEventGadgetWithNumberAndType) {
+  HWND window = Open(0);
+  DrainEvents();
+  PostMessageA(window, MSG_GADGET_EVENT, 123, GADGET_EVENT_DRAG_START);
+  EXPECT_EQ(EventWait(), EVENT_GADGET);
+  EXPECT_EQ(EventMenuItem(), 123);
+  EXPECT_EQ(EventType(), GADGET_EVENT_DRAG_START);
+  // The next call starts with no sub-kind.
+  PostMessageA(window, WM_USER, 0, 0);
+  EXPECT_EQ(EventWait(), static_cast<int32_t>(WM_USER));
+  EXPECT_EQ(EventType(), -1);
+}
+
+TEST_F(WindowTest, MouseNotifyComesOneDispatchLaterWithTheClickKind) {
+  HWND window = Open(0);
+  DrainEvents();
+  PostMessageA(window, MSG_MOUSE_NOTIFY, 77, WM_RBUTTONDBLCLK);
+  EXPECT_EQ(EventWait(), static_cast<int32_t>(MSG_MOUSE_NOTIFY));
+  EXPECT_EQ(EventWait(), EVENT_MOUSE_NOTIFY);
+  EXPECT_EQ(EventMenuItem(), 77);
+  EXPECT_EQ(EventType(), 3);
+  // A kind that is no click raises nothing.
+  PostMessageA(window, MSG_MOUSE_NOTIFY_LATE, 77, WM_MOUSEMOVE);
+  EXPECT_EQ(EventWait(), static_cast<int32_t>(MSG_MOUSE_NOTIFY_LATE));
+}
+
+TEST_F(WindowTest, ControlWithMenuProxyIdSpeaksForMenuItems) {
+  HWND window = Open(0);
+  HWND proxy = CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 10, 10, window,
+                               reinterpret_cast<HMENU>(static_cast<intptr_t>(-10000)),
+                               GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(proxy, nullptr);
+  DrainEvents();
+  PostMessageA(window, WM_COMMAND, (5u << 16) | 31u, reinterpret_cast<LPARAM>(proxy));
+  EXPECT_EQ(EventWait(), EVENT_MENU);
+  EXPECT_EQ(EventMenuItem(), 31);
+  // Any other control raises a gadget event with its id and notification code.
+  SetWindowLongPtrA(proxy, GWLP_ID, 555);
+  PostMessageA(window, WM_COMMAND, (5u << 16) | 555u, reinterpret_cast<LPARAM>(proxy));
+  EXPECT_EQ(EventWait(), EVENT_GADGET);
+  EXPECT_EQ(EventMenuItem(), 555);
+  EXPECT_EQ(EventType(), 5);
+}
+
+TEST_F(WindowTest, BoundsReplaceTheTrackingSizesOnlyWhereSet) {
+  HWND window = Open(0, kSizable);
+  WindowSetBounds(0, 150, 0, 0, 333);
+  MINMAXINFO limits{};
+  limits.ptMinTrackSize = {11, 12};
+  limits.ptMaxTrackSize = {1001, 1002};
+  EXPECT_EQ(SendMessageA(window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits)), 0);
+  EXPECT_EQ(limits.ptMinTrackSize.x, 150);
+  EXPECT_EQ(limits.ptMinTrackSize.y, 12);
+  EXPECT_EQ(limits.ptMaxTrackSize.x, 1001);
+  EXPECT_EQ(limits.ptMaxTrackSize.y, 333);
+}
+
+// ---------------------------------------------------------------------------
+// Closing
+
+TEST_F(WindowTest, ClosingAWindowWithAnOwnerActivatesTheOwnerFirst) {
+  HWND owner = Open(1);
+  HWND owned = Open(2, WINDOW_FLAGS_DEFAULT, 100, 60, owner);
+  SetActiveWindow(owned);
+  ASSERT_EQ(GetActiveWindow(), owned);
+  static HWND activeAtDestroy;
+  activeAtDestroy = nullptr;
+  // Watch who is active when the owned window's destruction begins.
+  static WNDPROC chained;
+  chained = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+      owned, GWLP_WNDPROC,
+      reinterpret_cast<LONG_PTR>(+[](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+        if (m == WM_DESTROY) activeAtDestroy = GetActiveWindow();
+        return CallWindowProcA(chained, w, m, wp, lp);
+      })));
+  WindowClose(2);
+  EXPECT_EQ(activeAtDestroy, owner);
+  EXPECT_FALSE(IsWindow(owned));
+  EXPECT_EQ(WindowHandle(2), nullptr);
+}
+
+TEST_F(WindowTest, ClosedNumberCanBeOpenedAgainWithAFreshClass) {
+  HWND first = Open(6);
+  WindowClose(6);
+  EXPECT_FALSE(IsWindow(first));
+  EXPECT_EQ(WindowHandle(6), nullptr);
+  WNDCLASSA info{};
+  EXPECT_FALSE(GetClassInfoA(GetModuleHandleA(nullptr), "WindowClass_6", &info));
+  HWND second = Open(6);
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(ClassNameOf(second), "WindowClass_6");
+  EXPECT_TRUE(GetClassInfoA(GetModuleHandleA(nullptr), "WindowClass_6", &info));
+}
+
+TEST_F(WindowTest, QueuedEventsOfAClosedWindowStillComeOut) {
+  HWND window = Open(5);
+  DrainEvents();
+  SendMessageA(window, WM_CLOSE, 0, 0);
+  WindowClose(5);
+  EXPECT_EQ(EventWait(0), EVENT_CLOSE);
+  EXPECT_EQ(EventWindow(), 5);
+}
+
+TEST_F(WindowTest, DestructionMessagesOfAClosingWindowRaiseNothing) {
+  HWND window = Open(5, kSizable);
+  DrainEvents();
+  WindowClose(5);
+  EXPECT_FALSE(IsWindow(window));
+  for (int32_t event = EventWait(0); event != EVENT_NONE; event = EventWait(0)) {
+    EXPECT_NE(EventWindow(), 5) << "event " << event;
+  }
+}
+
+TEST_F(WindowTest, WindowDestroyedWithItsOwnerNoLongerHasANumber) {
+  HWND owner = Open(1);
+  HWND owned = Open(2, WINDOW_FLAGS_DEFAULT, 100, 60, owner);
+  WindowClose(1);
+  EXPECT_FALSE(IsWindow(owned));
+  EXPECT_EQ(WindowHandle(2), nullptr);
+  // Its number opens again, in the class that stayed registered.
+  HWND again = Open(2);
+  EXPECT_TRUE(IsWindow(again));
+  EXPECT_EQ(ClassNameOf(again), "WindowClass_2");
+}
+
+TEST_F(WindowTest, LibraryEndClosesEveryWindow) {
+  HWND a = Open(1);
+  const intptr_t dynamic = WindowOpen(OBJECT_ANY, 30, 30, 50, 50, "d", WINDOW_FLAGS_DEFAULT);
+  ASSERT_NE(dynamic, 0);
+  HWND b = WindowHandle(dynamic);
+  WindowLibraryEnd();
+  EXPECT_FALSE(IsWindow(a));
+  EXPECT_FALSE(IsWindow(b));
+  EXPECT_EQ(WindowHandle(dynamic), nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// Tab and Shift+Tab
+
+class FocusTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    window_ = Open(0);
+    SetActiveWindow(window_);
+    // Tab stops a, b, c, with a disabled, a hidden and a non-stop control between.
+    a_ = Child(WS_TABSTOP);
+    Child(WS_TABSTOP | WS_DISABLED);
+    b_ = Child(WS_TABSTOP);
+    Child(0);
+    hidden_ = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_TABSTOP, 0, 0, 10, 10, window_,
+                              nullptr, GetModuleHandleA(nullptr), nullptr);
+    c_ = Child(WS_TABSTOP);
+  }
+  HWND Child(DWORD style) {
+    return CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10, window_,
+                           nullptr, GetModuleHandleA(nullptr), nullptr);
+  }
+  HWND window_ = nullptr;
+  HWND a_ = nullptr;
+  HWND b_ = nullptr;
+  HWND c_ = nullptr;
+  HWND hidden_ = nullptr;
+};
+
+TEST_F(FocusTest, ForwardCycleVisitsTabStopsAndWraps) {
+  ASSERT_EQ(GetActiveWindow(), window_);
+  SetFocus(window_);
+  FocusCycle(false);
+  EXPECT_EQ(GetFocus(), a_);
+  FocusCycle(false);
+  EXPECT_EQ(GetFocus(), b_);
+  FocusCycle(false);
+  EXPECT_EQ(GetFocus(), c_);
+  FocusCycle(false);
+  EXPECT_EQ(GetFocus(), a_);
+}
+
+TEST_F(FocusTest, BackwardCycleWrapsFromTheFirstToTheLast) {
+  SetFocus(window_);
+  FocusCycle(true);
+  EXPECT_EQ(GetFocus(), c_);
+  FocusCycle(true);
+  EXPECT_EQ(GetFocus(), b_);
+  FocusCycle(true);
+  EXPECT_EQ(GetFocus(), a_);
+  FocusCycle(true);
+  EXPECT_EQ(GetFocus(), c_);
+}
+
+TEST_F(FocusTest, FocusOnAControlThatIsNoTabStop) {
+  SetFocus(hidden_);
+  FocusCycle(false);
+  EXPECT_EQ(GetFocus(), hidden_);  // forward from a non-candidate changes nothing
+  FocusCycle(true);
+  EXPECT_EQ(GetFocus(), c_);  // backward goes to the last
+}
+
+TEST_F(FocusTest, TabKeysCycleThroughTheWindowsAccelerators) {
+  SetFocus(a_);
+  DrainEvents();
+  PostMessageA(a_, WM_KEYDOWN, VK_TAB, 0x000F0001);
+  EXPECT_EQ(EventWait(), static_cast<int32_t>(WM_KEYDOWN));
+  EXPECT_EQ(GetFocus(), b_);
+
+  BYTE keys[256];
+  GetKeyboardState(keys);
+  BYTE shifted[256];
+  std::copy(keys, keys + 256, shifted);
+  shifted[VK_SHIFT] = 0x80;
+  SetKeyboardState(shifted);
+  PostMessageA(b_, WM_KEYDOWN, VK_TAB, 0x000F0001);
+  EXPECT_EQ(EventWait(), static_cast<int32_t>(WM_KEYDOWN));
+  SetKeyboardState(keys);
+  EXPECT_EQ(GetFocus(), a_);
+  // Neither key raised an event: nothing is left over.
+  EXPECT_EQ(EventWait(0), EVENT_NONE);
+}
+
+// A window class whose name starts like the rich-edit classes and answers
+// their options query.
+LRESULT readOnlyOption = 0;
+LRESULT CALLBACK RichStubProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == 0x44E) return readOnlyOption;  // EM_GETOPTIONS
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+TEST_F(FocusTest, TabDownInAnEditableRichEditLeavesTheAcceleratorsOut) {
+  WNDCLASSA stub{};
+  stub.lpfnWndProc = RichStubProc;
+  stub.hInstance = GetModuleHandleA(nullptr);
+  stub.lpszClassName = "RichStub";
+  RegisterClassA(&stub);
+  HWND rich = CreateWindowExA(0, "RichStub", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 10, 10,
+                              window_, nullptr, GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(rich, nullptr);
+  SetFocus(rich);
+  HACCEL table = ActiveAccelerators(window_);
+  ASSERT_NE(table, nullptr);
+
+  BYTE keys[256];
+  GetKeyboardState(keys);
+  BYTE tabDown[256];
+  std::copy(keys, keys + 256, tabDown);
+  tabDown[VK_TAB] = 0x80;
+  SetKeyboardState(tabDown);
+  readOnlyOption = 0;
+  EXPECT_EQ(ActiveAccelerators(window_), nullptr);
+  readOnlyOption = 0x800;  // ECO_READONLY
+  EXPECT_EQ(ActiveAccelerators(window_), table);
+  readOnlyOption = 0;
+  tabDown[VK_CONTROL] = 0x80;  // Ctrl+Tab is no Tab for the control
+  SetKeyboardState(tabDown);
+  EXPECT_EQ(ActiveAccelerators(window_), table);
+  SetKeyboardState(keys);
+  EXPECT_EQ(ActiveAccelerators(window_), table);  // Tab up
+
+  DestroyWindow(rich);
+  UnregisterClassA("RichStub", GetModuleHandleA(nullptr));
+}
+
+TEST_F(FocusTest, OnlyToolkitWindowsHaveAccelerators) {
+  EXPECT_EQ(ActiveAccelerators(nullptr), nullptr);
+  EXPECT_EQ(ActiveAccelerators(a_), nullptr);
+  EXPECT_NE(ActiveAccelerators(window_), nullptr);
+}
+
+}  // namespace
