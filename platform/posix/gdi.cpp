@@ -10,6 +10,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "platform/posix/gdi_internal.h"
 #include "platform/posix/kernel.h"
 #include "platform/win32.h"
 
@@ -23,7 +24,7 @@ constexpr int kScreenBits = 32;
 // No single bitmap may need more bytes than this.
 constexpr int64_t kMaxBitmapBytes = INT32_MAX;
 
-enum class Kind : uint8_t { Dc, Bitmap, Brush, Pen };
+enum class Kind : uint8_t { Dc, Bitmap, Brush, Pen, Font };
 
 struct Object {
   explicit Object(Kind k) : kind(k) {}
@@ -42,6 +43,11 @@ struct Bitmap : Object {
   bool topDown = true;
   size_t stride = 0;  // bytes per row
   uint8_t* bits = nullptr;
+  // A window's share of a surface that GDI does not own (GdiCreateSurfaceDC):
+  // pixels left of clipLeft or above clipTop are not the context's.
+  bool external = false;
+  LONG clipLeft = 0;
+  LONG clipTop = 0;
 };
 
 struct Brush : Object {
@@ -56,12 +62,18 @@ struct Pen : Object {
   COLORREF colour = 0;
 };
 
+// Fonts are names only: nothing here draws text.
+struct Font : Object {
+  Font() : Object(Kind::Font) {}
+};
+
 struct Dc : Object {
   Dc() : Object(Kind::Dc) {}
   bool memory = false;
   Bitmap* bitmap = nullptr;  // always set for a memory context
   Brush* brush = nullptr;
   Pen* pen = nullptr;
+  Font* font = nullptr;
   int rop2 = R2_COPYPEN;
   int bkMode = OPAQUE;
   COLORREF bkColour = 0xFFFFFF;
@@ -118,6 +130,9 @@ void Destroy(Object* object) {
     case Kind::Dc:
       delete static_cast<Dc*>(object);
       break;
+    case Kind::Font:
+      delete static_cast<Font*>(object);
+      break;
   }
 }
 
@@ -165,6 +180,7 @@ struct StockObjects {
   Brush* brushes[3];  // white, black, null
   Pen* pens[3];       // white, black, null
   Bitmap* bitmap;     // the 1x1 monochrome bitmap of every new memory context
+  Font* fonts[2];     // system, default GUI
 };
 
 StockObjects& Stock() {
@@ -182,6 +198,10 @@ StockObjects& Stock() {
     }
     s->bitmap = NewBitmap(1, 1, 1, false, true);
     s->bitmap->stock = true;
+    for (Font*& font : s->fonts) {
+      font = Register(new Font);
+      font->stock = true;
+    }
     return s;
   }();
   return *stock;
@@ -304,7 +324,7 @@ struct Painter {
   int rop;
 
   bool Inside(int64_t x, int64_t y) const {
-    return x >= 0 && y >= 0 && x < b->width && y < b->height;
+    return x >= 0 && y >= 0 && x >= b->clipLeft && y >= b->clipTop && x < b->width && y < b->height;
   }
   void Plot(int64_t x, int64_t y, uint32_t raw) const {
     if (Inside(x, y)) {
@@ -336,8 +356,10 @@ Dc* NewDc(bool memory) {
   dc->memory = memory;
   dc->brush = stock.brushes[0];
   dc->pen = stock.pens[1];
+  dc->font = stock.fonts[0];
   Hold(dc->brush);
   Hold(dc->pen);
+  Hold(dc->font);
   if (memory) {
     dc->bitmap = stock.bitmap;
     Hold(dc->bitmap);
@@ -381,6 +403,7 @@ BOOL DeleteDC(HDC handle) {
   LetGo(dc->bitmap);
   LetGo(dc->brush);
   LetGo(dc->pen);
+  LetGo(dc->font);
   delete dc;
   return TRUE;
 }
@@ -479,6 +502,10 @@ HGDIOBJ GetStockObject(int which) {
       return stock.pens[1];
     case NULL_PEN:
       return stock.pens[2];
+    case SYSTEM_FONT:
+      return stock.fonts[0];
+    case DEFAULT_GUI_FONT:
+      return stock.fonts[1];
     default:
       return nullptr;
   }
@@ -495,6 +522,8 @@ HGDIOBJ SelectObject(HDC handle, HGDIOBJ objectHandle) {
       return Swap(dc->brush, static_cast<Brush*>(object));
     case Kind::Pen:
       return Swap(dc->pen, static_cast<Pen*>(object));
+    case Kind::Font:
+      return Swap(dc->font, static_cast<Font*>(object));
     case Kind::Bitmap: {
       auto* bitmap = static_cast<Bitmap*>(object);
       if (!dc->memory) {
@@ -568,6 +597,8 @@ DWORD GetObjectType(HGDIOBJ handle) {
       return OBJ_BRUSH;
     case Kind::Pen:
       return OBJ_PEN;
+    case Kind::Font:
+      return OBJ_FONT;
   }
   return 0;
 }
@@ -674,7 +705,7 @@ COLORREF GetPixel(HDC handle, int x, int y) {
     return CLR_INVALID;
   }
   const Bitmap& b = *dc->bitmap;
-  if (x < 0 || y < 0 || x >= b.width || y >= b.height) {
+  if (x < 0 || y < 0 || x < b.clipLeft || y < b.clipTop || x >= b.width || y >= b.height) {
     return CLR_INVALID;
   }
   return FromRaw(b, ReadRaw(b, x, y));
@@ -718,7 +749,8 @@ UINT SetTextAlign(HDC handle, UINT align) {
 
 BOOL GetDCPixels(HDC handle, DC_PIXELS* pixels) {
   Dc* dc = FindDc(handle);
-  if (dc == nullptr || pixels == nullptr || dc->bitmap == nullptr || dc->bitmap->bitsPixel != 32) {
+  if (dc == nullptr || pixels == nullptr || dc->bitmap == nullptr || dc->bitmap->bitsPixel != 32 ||
+      dc->bitmap->clipLeft > 0 || dc->bitmap->clipTop > 0) {
     return FALSE;
   }
   const Bitmap& b = *dc->bitmap;
@@ -728,6 +760,102 @@ BOOL GetDCPixels(HDC handle, DC_PIXELS* pixels) {
   pixels->height = b.height;
   pixels->stride = b.topDown ? stride : -stride;
   return TRUE;
+}
+
+// ---- surfaces of the window part --------------------------------------------
+
+namespace {
+
+// Points the view at the surface pixel `origin`, keeping only `clip`. The
+// view's own extent is clip's right and bottom edges measured from the origin.
+void AimView(Bitmap* view, const GdiSurface& surface, POINT origin, RECT clip) {
+  clip.left = std::max<LONG>(clip.left, 0);
+  clip.top = std::max<LONG>(clip.top, 0);
+  clip.right = std::min(clip.right, surface.width);
+  clip.bottom = std::min(clip.bottom, surface.height);
+  const intptr_t offset = static_cast<intptr_t>(origin.y) * surface.stride + origin.x;
+  view->bits = reinterpret_cast<uint8_t*>(reinterpret_cast<intptr_t>(surface.bits) +
+                                          offset * static_cast<intptr_t>(sizeof(DWORD)));
+  view->stride = static_cast<size_t>(surface.stride) * sizeof(DWORD);
+  view->width = std::max<LONG>(clip.right - origin.x, 0);
+  view->height = std::max<LONG>(clip.bottom - origin.y, 0);
+  view->clipLeft = clip.left - origin.x;
+  view->clipTop = clip.top - origin.y;
+  if (clip.right <= clip.left || clip.bottom <= clip.top || surface.bits == nullptr) {
+    view->width = view->height = 0;
+  }
+}
+
+Dc* FindSurfaceDc(HDC handle) {
+  Dc* dc = FindDc(handle);
+  return dc != nullptr && dc->bitmap != nullptr && dc->bitmap->external ? dc : nullptr;
+}
+
+}  // namespace
+
+HDC GdiCreateSurfaceDC(const GdiSurface& surface, POINT origin, RECT clip) {
+  auto* view = new (std::nothrow) Bitmap;
+  Dc* dc = view != nullptr ? NewDc(false) : nullptr;
+  if (dc == nullptr) {
+    delete view;
+    return nullptr;
+  }
+  view->bitsPixel = 32;
+  view->external = true;
+  AimView(view, surface, origin, clip);
+  dc->bitmap = view;
+  Hold(view);
+  return reinterpret_cast<HDC>(dc);
+}
+
+void GdiRetargetSurfaceDC(HDC handle, const GdiSurface& surface, POINT origin, RECT clip) {
+  if (Dc* dc = FindSurfaceDc(handle)) {
+    AimView(dc->bitmap, surface, origin, clip);
+  }
+}
+
+BOOL GdiDeleteSurfaceDC(HDC handle) {
+  Dc* dc = FindSurfaceDc(handle);
+  if (dc == nullptr) {
+    return FALSE;
+  }
+  Bitmap* view = dc->bitmap;
+  DeleteDC(handle);
+  delete view;
+  return TRUE;
+}
+
+BOOL GdiCopyBitmap(HDC handle, int x, int y, HBITMAP bitmapHandle, int cx, int cy) {
+  Dc* dc = FindDc(handle);
+  auto* source = FindAs<Bitmap>(bitmapHandle, Kind::Bitmap);
+  if (dc == nullptr || source == nullptr) {
+    return FALSE;
+  }
+  if (dc->bitmap == nullptr) {
+    return TRUE;
+  }
+  const Bitmap& target = *dc->bitmap;
+  const Painter painter{&target, R2_COPYPEN};
+  const int64_t width = std::min<int64_t>(cx, source->width);
+  const int64_t height = std::min<int64_t>(cy, source->height);
+  for (int64_t j = 0; j < height; ++j) {
+    for (int64_t i = 0; i < width; ++i) {
+      if (painter.Inside(x + i, y + j)) {
+        const COLORREF colour = FromRaw(*source, ReadRaw(*source, i, j));
+        WriteRaw(target, x + i, y + j, ToRaw(target, colour));
+      }
+    }
+  }
+  return TRUE;
+}
+
+HBRUSH GdiCreatePermanentBrush(COLORREF colour) {
+  auto* brush = new (std::nothrow) Brush;
+  if (brush != nullptr) {
+    brush->colour = colour;
+    brush->stock = true;
+  }
+  return reinterpret_cast<HBRUSH>(Register(brush));
 }
 
 HDC GetDC(HWND) {

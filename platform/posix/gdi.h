@@ -60,6 +60,7 @@ struct BITMAPINFO {
 // GetObjectType results.
 #define OBJ_PEN 1
 #define OBJ_BRUSH 2
+#define OBJ_FONT 6
 #define OBJ_DC 3
 #define OBJ_BITMAP 7
 #define OBJ_MEMDC 10
@@ -71,6 +72,8 @@ struct BITMAPINFO {
 #define WHITE_PEN 6
 #define BLACK_PEN 7
 #define NULL_PEN 8
+#define SYSTEM_FONT 13
+#define DEFAULT_GUI_FONT 17
 
 #define PS_SOLID 0
 #define PS_NULL 5
@@ -135,9 +138,8 @@ COLORREF SetBkColor(HDC dc, COLORREF colour);
 COLORREF SetTextColor(HDC dc, COLORREF colour);
 UINT SetTextAlign(HDC dc, UINT align);
 
-// Window device contexts and icons belong to the window layer; until windows
-// exist no window has a context and no icon can be made: GetDC fails with
-// ERROR_INVALID_WINDOW_HANDLE, ReleaseDC and DestroyIcon fail.
+// Window device contexts and icons belong to the window part (user.h), which
+// makes them through gdi_internal.h.
 #define ERROR_INVALID_WINDOW_HANDLE 1400
 HDC GetDC(HWND window);
 int ReleaseDC(HWND window, HDC dc);
