@@ -146,7 +146,7 @@ struct Canvas {
     if (x < 0 || y < 0 || x >= kW || y >= kH) {
       return;
     }
-    uint32_t& p = px[static_cast<size_t>(y) * kW + x];
+    uint32_t& p = px[static_cast<size_t>(y * kW + x)];
     for (int i = 0; i < times; ++i) {
       p = Combine(rop, colour, p);
     }
