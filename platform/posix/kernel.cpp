@@ -22,6 +22,7 @@
 #include <mutex>
 #include <new>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -193,14 +194,12 @@ DWORD ErrorFromErrno(int error) {
 DWORD ErrorForPath(const char* path, int error) {
   if (error != ENOENT) return ErrorFromErrno(error);
   if (path[0] == '\0') return ERROR_PATH_NOT_FOUND;
-  std::string folder(path);
-  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  size_t slash = folder.rfind('/');
-  if (slash == std::string::npos) {
-    folder = ".";
-  } else {
-    folder.resize(slash == 0 ? 1 : slash);
-  }
+  std::string_view whole(path);
+  while (whole.size() > 1 && whole.back() == '/') whole.remove_suffix(1);
+  const size_t slash = whole.rfind('/');
+  const std::string folder =
+      slash == std::string_view::npos ? std::string(".")
+                                      : std::string(whole.substr(0, slash == 0 ? 1 : slash));
   struct stat info {};
   if (stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return ERROR_FILE_NOT_FOUND;
   return ERROR_PATH_NOT_FOUND;
