@@ -1,0 +1,155 @@
+// What one Load costs: reading the file, and RenderScreen's 49,152 boxes plus
+// the seam pass through the drawing service, beside a plain loop that writes
+// the same picture straight into memory (the memory-bound floor).
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/win32.h"
+#include "toolkit/base/list.h"
+#include "toolkit/base/memory.h"
+#include "toolkit/base/runtime.h"
+#include "toolkit/base/string.h"
+#include "toolkit/gfx/draw.h"
+#include "toolkit/gfx/image.h"
+#include "toolkit/io/file.h"
+#include "viewer/render/render.h"
+#include "viewer/render/screen.h"
+
+namespace {
+
+struct Runtime {
+  uint8_t* screen = nullptr;
+  uint32_t* palette = nullptr;
+  uint32_t* cellColours = nullptr;
+};
+
+// The viewer's start-up, once per process, with a random screen loaded.
+const Runtime& StartRuntime() {
+  static const Runtime runtime = [] {
+    Runtime r;
+    RuntimeSetProgramHeap(HeapCreate(0, 4096, 0));
+    StringLibraryInit();
+    ListLibraryInit();
+    DrawLibraryInit();
+    FileLibraryInit();
+    ImageLibraryInit();
+    MemoryLibraryInit();
+    void* variable = nullptr;
+    ArrayAllocate(PALETTE_UPPER_INDEX, 4, 0, &variable, 5);
+    r.palette = static_cast<uint32_t*>(variable);
+    ArrayAllocate(CELL_COLOURS_UPPER_INDEX, 4, 0, &variable, 5);
+    r.cellColours = static_cast<uint32_t*>(variable);
+    r.screen = static_cast<uint8_t*>(MemoryAllocate(SCREEN_SIZE));
+    PaletteFill(r.palette);
+    std::mt19937 random(1);
+    for (int i = 0; i < SCREEN_SIZE; ++i) r.screen[i] = static_cast<uint8_t>(random() & 0xFF);
+    ImageCreate(SCREEN_IMAGE, SCREEN_IMAGE_WIDTH, SCREEN_IMAGE_HEIGHT);
+    RenderSetState({r.screen, r.palette, r.cellColours});
+    return r;
+  }();
+  return runtime;
+}
+
+void BM_RenderScreen(benchmark::State& state) {
+  StartRuntime();
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(RenderScreen(0));
+    benchmark::ClobberMemory();
+  }
+  // The image really was drawn.
+  DrawBegin(ImageDrawTarget(SCREEN_IMAGE));
+  benchmark::DoNotOptimize(DrawReadPixel(SCREEN_IMAGE_WIDTH - 1, SCREEN_IMAGE_HEIGHT - 1));
+  DrawEnd();
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_RenderScreen)->Unit(benchmark::kMicrosecond);
+
+// The same picture, marks included, written by a plain loop into a 32-bit
+// buffer: no drawing service, no per-box calls.
+void DirectRender(const uint8_t* screen, const uint32_t* palette, uint32_t* out) {
+  constexpr int kStride = SCREEN_IMAGE_WIDTH;
+  for (int y = 0; y < SCREEN_LINES; ++y) {
+    const int lineOffset = ((y & 0xC0) << 5) | ((y & 0x07) << 8) | ((y & 0x38) << 2);
+    uint32_t* row = out + y * 3 * kStride;
+    for (int col = 0; col < SCREEN_COLUMNS; ++col) {
+      const int a = screen[SCREEN_ATTRIBUTES + (y >> 3) * SCREEN_COLUMNS + col];
+      const int bright = (a & 0x40) >> 3;
+      const uint32_t ink = palette[(a & 7) | bright];
+      const uint32_t paper = palette[((a >> 3) & 7) | bright];
+      const int bits = screen[lineOffset + col];
+      for (int k = 0; k < 8; ++k) {
+        const uint32_t c = (bits & (0x80 >> k)) != 0 ? ink : paper;
+        uint32_t* p = row + (col * 8 + k) * 3;
+        for (int dy = 0; dy < 3; ++dy) {
+          p[dy * kStride] = c;
+          p[dy * kStride + 1] = c;
+          p[dy * kStride + 2] = c;
+        }
+      }
+    }
+    for (int col = 1; col < SCREEN_COLUMNS; ++col) {
+      const int cur = screen[SCREEN_ATTRIBUTES + (y >> 3) * SCREEN_COLUMNS + col];
+      const int left = screen[SCREEN_ATTRIBUTES + (y >> 3) * SCREEN_COLUMNS + col - 1];
+      if (cur == left) continue;
+      if ((cur & 7) != ((left >> 3) & 7) && (left & 7) != ((cur >> 3) & 7)) continue;
+      uint32_t* p = row + col * 24;
+      uint32_t c = *p & 0xCFCFCF;
+      if (c < 7) c |= 0x383838;
+      p[0] = p[kStride] = p[2 * kStride] = c;
+    }
+  }
+}
+
+void BM_DirectRender(benchmark::State& state) {
+  const Runtime& runtime = StartRuntime();
+  std::vector<uint32_t> image(static_cast<size_t>(SCREEN_IMAGE_WIDTH) * SCREEN_IMAGE_HEIGHT);
+  for (auto _ : state) {
+    DirectRender(runtime.screen, runtime.palette, image.data());
+    benchmark::DoNotOptimize(image.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_DirectRender)->Unit(benchmark::kMicrosecond);
+
+// FileOpenRead + FileReadData of a whole screen, as a Load does; each open
+// closes the previous file 0, as the viewer's next Load does.
+void BM_FileLoad(benchmark::State& state) {
+  const Runtime& runtime = StartRuntime();
+  const std::filesystem::path path =
+      std::filesystem::temp_directory_path() /
+      ("kelpie-bench-" + std::to_string(GetCurrentProcessId()) + ".scr");
+  {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(runtime.screen), SCREEN_SIZE);
+  }
+  const std::string name = path.string();
+  std::vector<uint8_t> buffer(SCREEN_SIZE);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(FileOpenRead(0, name.c_str()));
+    const int32_t got = FileReadData(0, buffer.data(), SCREEN_SIZE);
+    benchmark::DoNotOptimize(buffer.data());
+    benchmark::ClobberMemory();
+    if (got != SCREEN_SIZE) {
+      state.SkipWithError("short read");
+      break;
+    }
+  }
+  FileClose(0);
+  std::filesystem::remove(path);
+  if (!std::equal(buffer.begin(), buffer.end(), runtime.screen)) {
+    state.SkipWithError("file read back wrong");
+  }
+  state.SetBytesProcessed(state.iterations() * SCREEN_SIZE);
+}
+BENCHMARK(BM_FileLoad)->Unit(benchmark::kMicrosecond);
+
+}  // namespace

@@ -1,0 +1,142 @@
+#!/usr/bin/env bash
+# kelpie-render from the outside: exit codes, messages, what is (not) written.
+# Usage: test.sh KELPIE_RENDER PNG_CHECK SAMPLES_DIR
+set -uo pipefail
+
+render="${1:?usage: test.sh KELPIE_RENDER PNG_CHECK SAMPLES_DIR}"
+check="${2:?}"
+samples="${3:?}"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+passed=0
+failed=0
+pass() { passed=$((passed + 1)); }
+fail() {
+  failed=$((failed + 1))
+  echo "FAIL: $*"
+}
+expect_eq() { # what got want
+  if [ "$2" = "$3" ]; then pass; else fail "$1: got '$2', want '$3'"; fi
+}
+expect_success() { # label command...
+  local label="$1"
+  shift
+  if "$@"; then pass; else fail "$label"; fi
+}
+expect_file_absent() {
+  if [ -e "$1" ]; then fail "$1 should not exist"; else pass; fi
+}
+# Runs kelpie-render, keeping its exit code and stderr.
+run() {
+  timeout 60 "$render" "$@" >"$work/stdout" 2>"$work/stderr"
+  code=$?
+}
+# Exit 1, exactly one line on stderr that names the file.
+expect_refused() { # label path-to-name
+  expect_eq "$1: exit code" "$code" 1
+  expect_eq "$1: stderr lines" "$(wc -l <"$work/stderr")" 1
+  if grep -qF -- "$2" "$work/stderr"; then pass; else fail "$1: stderr does not name $2: $(cat "$work/stderr")"; fi
+}
+no_temp_files() { # dir
+  expect_eq "temporary files left in $1" "$(find "$1" -maxdepth 1 -name '.*.tmp' | wc -l)" 0
+}
+
+# --- arguments
+run --help
+expect_eq "--help exit" "$code" 0
+expect_success "--help prints no usage" grep -q '^usage: kelpie-render' "$work/stdout"
+run
+expect_eq "no arguments exit" "$code" 2
+expect_success "no arguments: no usage on stderr" grep -q 'usage' "$work/stderr"
+run "$samples/testcard.scr"
+expect_eq "one argument exit" "$code" 2
+run --bogus "$samples/testcard.scr" "$work/x.png"
+expect_eq "unknown option exit" "$code" 2
+expect_file_absent "$work/x.png"
+
+# --- the test card, both seam modes: 768x576 RGB, identical to an in-process
+# render, with known colours at known places
+run "$samples/testcard.scr" "$work/card.png"
+expect_eq "test card exit" "$code" 0
+expect_eq "test card size" "$("$check" size "$work/card.png")" 768x576x3
+expect_success "test card differs from render" "$check" same "$work/card.png" "$samples/testcard.scr" 0
+# Row 7 (paper white), column 2 (ink red), first line all ink.
+expect_eq "red ink" "$("$check" pixel "$work/card.png" 51 168)" B40000
+# Row 8 (bright, paper black), column 5 (ink cyan), first line all ink.
+expect_eq "bright cyan ink" "$("$check" pixel "$work/card.png" 123 192)" 00FEFC
+# Row 16, column 1 swapped against column 0; its first line's leftmost pixel
+# is paper 0 (black) under the mark.
+expect_eq "darkened mark" "$("$check" pixel "$work/card.png" 24 384)" 383838
+
+run --white-seams "$samples/testcard.scr" "$work/white.png"
+expect_eq "white seams exit" "$code" 0
+expect_success "white seams differ from render" "$check" same "$work/white.png" "$samples/testcard.scr" 1
+expect_eq "white mark" "$("$check" pixel "$work/white.png" 24 384)" FFFFFF
+
+run "$samples/gradient.scr" "$work/gradient.png"
+expect_eq "gradient exit" "$code" 0
+expect_success "gradient differs" "$check" same "$work/gradient.png" "$samples/gradient.scr" 0
+
+# An existing output is replaced whole.
+run "$samples/gradient.scr" "$work/card.png"
+expect_success "output not replaced" "$check" same "$work/card.png" "$samples/gradient.scr" 0
+no_temp_files "$work"
+
+# --- short inputs render over zeros
+head -c 100 "$samples/testcard.scr" >"$work/short.scr"
+run "$work/short.scr" "$work/short.png"
+expect_eq "short input exit" "$code" 0
+expect_success "short input differs" "$check" same "$work/short.png" "$work/short.scr" 0
+: >"$work/empty.scr"
+run "$work/empty.scr" "$work/empty.png"
+expect_eq "empty input exit" "$code" 0
+expect_eq "empty input is black" "$("$check" pixel "$work/empty.png" 400 300)" 000000
+
+# --- inputs that are refused: exit 1, one line naming the file, no output
+run "$work/missing.scr" "$work/out1.png"
+expect_refused "missing input" "$work/missing.scr"
+expect_file_absent "$work/out1.png"
+
+mkdir "$work/folder"
+run "$work/folder" "$work/out2.png"
+expect_refused "directory input" "$work/folder"
+expect_file_absent "$work/out2.png"
+
+mkfifo "$work/fifo"
+run "$work/fifo" "$work/out3.png"
+expect_refused "FIFO input" "$work/fifo"
+expect_file_absent "$work/out3.png"
+
+run /dev/zero "$work/out4.png"
+expect_refused "device input" /dev/zero
+expect_file_absent "$work/out4.png"
+
+if [ "$(id -u)" -ne 0 ]; then # root reads anything
+  cp "$samples/testcard.scr" "$work/locked.scr"
+  chmod 000 "$work/locked.scr"
+  run "$work/locked.scr" "$work/out5.png"
+  expect_refused "unreadable input" "$work/locked.scr"
+  expect_file_absent "$work/out5.png"
+fi
+
+# --- outputs that cannot be written: exit 1, nothing left behind
+run "$samples/testcard.scr" "$work/no/such/folder/out.png"
+expect_refused "output in a missing folder" "$work/no/such/folder/out.png"
+
+mkdir "$work/taken.png"
+run "$samples/testcard.scr" "$work/taken.png"
+expect_refused "output is a folder" "$work/taken.png"
+no_temp_files "$work"
+expect_eq "folder untouched" "$(find "$work/taken.png" | wc -l)" 1
+
+if [ "$(id -u)" -ne 0 ]; then # root writes anywhere
+  mkdir "$work/readonly"
+  chmod 555 "$work/readonly"
+  run "$samples/testcard.scr" "$work/readonly/out.png"
+  expect_refused "read-only folder" "$work/readonly/out.png"
+  no_temp_files "$work/readonly"
+fi
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
