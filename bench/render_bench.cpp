@@ -50,7 +50,9 @@ const Runtime& StartRuntime() {
     r.screen = static_cast<uint8_t*>(MemoryAllocate(SCREEN_SIZE));
     PaletteFill(r.palette);
     std::mt19937 random(1);
-    for (int i = 0; i < SCREEN_SIZE; ++i) r.screen[i] = static_cast<uint8_t>(random() & 0xFF);
+    for (int i = 0; i < SCREEN_SIZE; ++i) {
+      r.screen[i] = static_cast<uint8_t>(random() & 0xFF);
+    }
     ImageCreate(SCREEN_IMAGE, SCREEN_IMAGE_WIDTH, SCREEN_IMAGE_HEIGHT);
     RenderSetState({r.screen, r.palette, r.cellColours});
     return r;
@@ -75,10 +77,10 @@ BENCHMARK(BM_RenderScreen)->Unit(benchmark::kMicrosecond);
 // The same picture, marks included, written by a plain loop into a 32-bit
 // buffer: no drawing service, no per-box calls.
 void DirectRender(const uint8_t* screen, const uint32_t* palette, uint32_t* out) {
-  constexpr int kStride = SCREEN_IMAGE_WIDTH;
+  constexpr ptrdiff_t kStride = SCREEN_IMAGE_WIDTH;
   for (int y = 0; y < SCREEN_LINES; ++y) {
     const int lineOffset = ((y & 0xC0) << 5) | ((y & 0x07) << 8) | ((y & 0x38) << 2);
-    uint32_t* row = out + y * 3 * kStride;
+    uint32_t* row = out + kStride * 3 * y;
     for (int col = 0; col < SCREEN_COLUMNS; ++col) {
       const int a = screen[SCREEN_ATTRIBUTES + (y >> 3) * SCREEN_COLUMNS + col];
       const int bright = (a & 0x40) >> 3;
@@ -87,7 +89,7 @@ void DirectRender(const uint8_t* screen, const uint32_t* palette, uint32_t* out)
       const int bits = screen[lineOffset + col];
       for (int k = 0; k < 8; ++k) {
         const uint32_t c = (bits & (0x80 >> k)) != 0 ? ink : paper;
-        uint32_t* p = row + (col * 8 + k) * 3;
+        uint32_t* p = row + static_cast<ptrdiff_t>(col * 8 + k) * 3;
         for (int dy = 0; dy < 3; ++dy) {
           p[dy * kStride] = c;
           p[dy * kStride + 1] = c;
@@ -98,11 +100,17 @@ void DirectRender(const uint8_t* screen, const uint32_t* palette, uint32_t* out)
     for (int col = 1; col < SCREEN_COLUMNS; ++col) {
       const int cur = screen[SCREEN_ATTRIBUTES + (y >> 3) * SCREEN_COLUMNS + col];
       const int left = screen[SCREEN_ATTRIBUTES + (y >> 3) * SCREEN_COLUMNS + col - 1];
-      if (cur == left) continue;
-      if ((cur & 7) != ((left >> 3) & 7) && (left & 7) != ((cur >> 3) & 7)) continue;
-      uint32_t* p = row + col * 24;
+      if (cur == left) {
+        continue;
+      }
+      if ((cur & 7) != ((left >> 3) & 7) && (left & 7) != ((cur >> 3) & 7)) {
+        continue;
+      }
+      uint32_t* p = row + static_cast<ptrdiff_t>(col) * 24;
       uint32_t c = *p & 0xCFCFCF;
-      if (c < 7) c |= 0x383838;
+      if (c < 7) {
+        c |= 0x383838;
+      }
       p[0] = p[kStride] = p[2 * kStride] = c;
     }
   }

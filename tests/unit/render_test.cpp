@@ -23,7 +23,8 @@ namespace {
 
 constexpr int kWidth = 768;
 constexpr int kHeight = 576;
-using Image = std::vector<uint32_t>;  // kWidth * kHeight Colours, row-major
+constexpr size_t kPixels = size_t{kWidth} * kHeight;
+using Image = std::vector<uint32_t>;  // kPixels Colours, row-major
 
 // The sixteen Spectrum colours, 0x00BBGGRR, written out independently of
 // PaletteFill.
@@ -41,13 +42,15 @@ uint32_t Darkened(uint32_t c) {
 }
 
 bool IsSeam(uint8_t cur, uint8_t left) {
-  if (cur == left) return false;
+  if (cur == left) {
+    return false;
+  }
   return (cur & 7) == ((left >> 3) & 7) || (left & 7) == ((cur >> 3) & 7);
 }
 
 // The whole expected picture, marks included.
 Image Oracle(const uint8_t* screen, int mode) {
-  Image image(kWidth * kHeight);
+  Image image(kPixels);
   for (int y = 0; y < 192; ++y) {
     for (int x = 0; x < 256; ++x) {
       const uint8_t bits = screen[LineOffset(y) + x / 8];
@@ -56,7 +59,9 @@ Image Oracle(const uint8_t* screen, int mode) {
       const bool ink = ((bits >> (7 - x % 8)) & 1) != 0;
       const uint32_t colour = kPalette[(ink ? attr & 7 : (attr >> 3) & 7) + bright];
       for (int dy = 0; dy < 3; ++dy) {
-        for (int dx = 0; dx < 3; ++dx) image[(y * 3 + dy) * kWidth + x * 3 + dx] = colour;
+        for (int dx = 0; dx < 3; ++dx) {
+          image[(y * 3 + dy) * kWidth + x * 3 + dx] = colour;
+        }
       }
     }
   }
@@ -67,7 +72,9 @@ Image Oracle(const uint8_t* screen, int mode) {
       }
       const int x = col * 24;
       const uint32_t mark = mode != 0 ? 0xFFFFFFu : Darkened(image[y * 3 * kWidth + x]);
-      for (int dy = 0; dy < 3; ++dy) image[(y * 3 + dy) * kWidth + x] = mark;
+      for (int dy = 0; dy < 3; ++dy) {
+        image[(y * 3 + dy) * kWidth + x] = mark;
+      }
     }
   }
   return image;
@@ -82,7 +89,9 @@ std::string Hex(uint32_t value) {
 // Binary PPM, for looking at a failure.
 void WritePpm(const std::string& path, const Image& image) {
   FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return;
+  if (file == nullptr) {
+    return;
+  }
   std::fprintf(file, "P6\n%d %d\n255\n", kWidth, kHeight);
   std::vector<unsigned char> rgb;
   rgb.reserve(image.size() * 3);
@@ -96,10 +105,16 @@ void WritePpm(const std::string& path, const Image& image) {
 }
 
 ::testing::AssertionResult ImagesEqual(const Image& actual, const Image& expected) {
+  if (actual.size() != kPixels || expected.size() != kPixels) {
+    return ::testing::AssertionFailure()
+           << "image sizes " << actual.size() << " and " << expected.size() << ", want " << kPixels;
+  }
   int mismatches = 0;
   std::string first;
   for (int i = 0; i < kWidth * kHeight; ++i) {
-    if (actual[i] == expected[i]) continue;
+    if (actual[i] == expected[i]) {
+      continue;
+    }
     if (++mismatches <= 8) {
       const int x = i % kWidth;
       const int y = i / kWidth;
@@ -108,7 +123,9 @@ void WritePpm(const std::string& path, const Image& image) {
                ", want " + Hex(expected[i]);
     }
   }
-  if (mismatches == 0) return ::testing::AssertionSuccess();
+  if (mismatches == 0) {
+    return ::testing::AssertionSuccess();
+  }
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
   const std::string stem = std::string("render_") + info->test_suite_name() + "_" + info->name();
   WritePpm(stem + "_actual.ppm", actual);
@@ -137,7 +154,9 @@ const Runtime& StartRuntime() {
     ArrayAllocate(CELL_COLOURS_UPPER_INDEX, 4, 0, &variable, 5);
     r.cellColours = static_cast<uint32_t*>(variable);
     r.screen = static_cast<uint8_t*>(MemoryAllocate(SCREEN_SIZE));
-    if (r.palette != nullptr) PaletteFill(r.palette);
+    if (r.palette != nullptr) {
+      PaletteFill(r.palette);
+    }
     return r;
   }();
   return runtime;
@@ -157,10 +176,14 @@ class RenderTest : public ::testing::Test {
   }
 
   static Image ReadImage() {
-    Image image(kWidth * kHeight, 0xDEADBEEF);
-    if (DrawBegin(ImageDrawTarget(SCREEN_IMAGE)) == nullptr) return image;
+    Image image(kPixels, 0xDEADBEEF);
+    if (DrawBegin(ImageDrawTarget(SCREEN_IMAGE)) == nullptr) {
+      return image;
+    }
     for (int y = 0; y < kHeight; ++y) {
-      for (int x = 0; x < kWidth; ++x) image[y * kWidth + x] = DrawReadPixel(x, y);
+      for (int x = 0; x < kWidth; ++x) {
+        image[y * kWidth + x] = DrawReadPixel(x, y);
+      }
     }
     DrawEnd();
     return image;
@@ -175,7 +198,9 @@ class RenderTest : public ::testing::Test {
   void SetAttribute(int row, int col, uint8_t value) { screen_[AttributeOffset(row, col)] = value; }
   void Randomise(unsigned seed) {
     std::mt19937 random(seed);
-    for (int i = 0; i < SCREEN_SIZE; ++i) screen_[i] = static_cast<uint8_t>(random() & 0xFF);
+    for (int i = 0; i < SCREEN_SIZE; ++i) {
+      screen_[i] = static_cast<uint8_t>(random() & 0xFF);
+    }
   }
   // Sets or clears the leftmost pixel of cell `col` on Spectrum line y.
   void SetLeftPixel(int y, int col, bool ink) {
@@ -213,13 +238,15 @@ TEST(PaletteTest, FillsTheSixteenSpectrumColours) {
   uint32_t palette[18];
   std::fill(std::begin(palette), std::end(palette), 0xDEADBEEF);
   PaletteFill(palette);
-  for (int i = 0; i < 16; ++i) EXPECT_EQ(palette[i], kPalette[i]) << "index " << i;
+  for (int i = 0; i < 16; ++i) {
+    EXPECT_EQ(palette[i], kPalette[i]) << "index " << i;
+  }
   EXPECT_EQ(palette[16], 0xDEADBEEF);  // nothing written past the sixteen
 }
 
 TEST_F(RenderTest, AllZeroScreenIsWhollyBlack) {
   const Image image = Render(0);
-  EXPECT_TRUE(ImagesEqual(image, Image(kWidth * kHeight, 0)));
+  EXPECT_TRUE(ImagesEqual(image, Image(kPixels, 0)));
 }
 
 TEST_F(RenderTest, RandomScreensMatchTheOracle) {
@@ -241,7 +268,9 @@ TEST_F(RenderTest, ModeOneDrawsEveryMarkWhite) {
         continue;
       }
       ++marks;
-      for (int dy = 0; dy < 3; ++dy) ASSERT_EQ(At(image, col * 24, y * 3 + dy), 0xFFFFFFu);
+      for (int dy = 0; dy < 3; ++dy) {
+        ASSERT_EQ(At(image, col * 24, y * 3 + dy), 0xFFFFFFu);
+      }
     }
   }
   EXPECT_GT(marks, 100);  // a random screen has plenty of seams
@@ -256,7 +285,9 @@ TEST_F(RenderTest, EachRenderRepaintsTheWholePicture) {
 
 TEST_F(RenderTest, AttributeSelectsInkPaperAndBrightButNotFlash) {
   // Stripes of set and clear bytes so every cell shows both ink and paper.
-  for (int i = 0; i < 6144; ++i) screen_[i] = (i & 1) != 0 ? 0xFF : 0x00;
+  for (int i = 0; i < 6144; ++i) {
+    screen_[i] = (i & 1) != 0 ? 0xFF : 0x00;
+  }
 
   Fill(6144, 6912, 0x47);  // bright, ink 7, paper 0
   Image image = Render(0);
@@ -297,14 +328,18 @@ TEST_F(RenderTest, SwappedNeighboursGetMarksDarkenedFromThePixelBeneath) {
   Fill(6144, 6912, 0x38);
   SetAttribute(2, 4, 0x38);  // ink 0 on paper 7
   SetAttribute(2, 5, 0x07);  // ink 7 on paper 0: swapped
-  for (int line = 0; line < 8; ++line) SetLeftPixel(16 + line, 5, line % 2 == 1);
+  for (int line = 0; line < 8; ++line) {
+    SetLeftPixel(16 + line, 5, line % 2 == 1);
+  }
   const Image image = Render(0);
   EXPECT_TRUE(ImagesEqual(image, Oracle(screen_, 0)));
   for (int line = 0; line < 8; ++line) {
     const int y = (16 + line) * 3;
     // Paper 0 is black beneath, ink 7 is 0xB4B2B4.
     const uint32_t mark = line % 2 == 1 ? 0x848284u : 0x383838u;
-    for (int dy = 0; dy < 3; ++dy) EXPECT_EQ(At(image, 120, y + dy), mark) << "line " << line;
+    for (int dy = 0; dy < 3; ++dy) {
+      EXPECT_EQ(At(image, 120, y + dy), mark) << "line " << line;
+    }
     EXPECT_EQ(At(image, 121, y), line % 2 == 1 ? 0xB4B2B4u : 0x000000u);  // one pixel wide
   }
   EXPECT_EQ(At(image, 120, 15 * 3), 0xB4B2B4u);  // row above: no mark
@@ -329,7 +364,9 @@ TEST_F(RenderTest, OnlyAnInkPaperMatchAcrossTheEdgeMakesAMark) {
   };
   Fill(6144, 6912, 0x00);
   std::mt19937 random(5);
-  for (int i = 0; i < 6144; ++i) screen_[i] = static_cast<uint8_t>(random() & 0xFF);
+  for (int i = 0; i < 6144; ++i) {
+    screen_[i] = static_cast<uint8_t>(random() & 0xFF);
+  }
   for (size_t i = 0; i < std::size(cases); ++i) {
     SetAttribute(static_cast<int>(i) * 2, 9, cases[i].left);
     SetAttribute(static_cast<int>(i) * 2, 10, cases[i].cur);
@@ -353,7 +390,9 @@ TEST_F(RenderTest, IdenticalNeighboursNeverMarkedWhateverTheirBitmap) {
   const Image image = Render(1);
   EXPECT_TRUE(ImagesEqual(image, Oracle(screen_, 1)));
   for (int y = 0; y < kHeight; ++y) {
-    for (int x = 0; x < kWidth; ++x) ASSERT_NE(At(image, x, y), 0xFFFFFFu) << x << "," << y;
+    for (int x = 0; x < kWidth; ++x) {
+      ASSERT_NE(At(image, x, y), 0xFFFFFFu) << x << "," << y;
+    }
   }
 }
 
@@ -369,7 +408,9 @@ TEST_F(RenderTest, ColumnZeroNeverMarkedAndColumn31MarkedAtX744) {
   SetAttribute(5, 31, 0x07);
   const Image image = Render(1);
   EXPECT_TRUE(ImagesEqual(image, Oracle(screen_, 1)));
-  for (int y = 0; y < kHeight; ++y) ASSERT_NE(At(image, 0, y), 0xFFFFFFu) << "y " << y;
+  for (int y = 0; y < kHeight; ++y) {
+    ASSERT_NE(At(image, 0, y), 0xFFFFFFu) << "y " << y;
+  }
   for (int y = 40 * 3; y < 48 * 3; ++y) {
     EXPECT_EQ(At(image, 744, y), 0xFFFFFFu) << "y " << y;
     EXPECT_NE(At(image, 745, y), 0xFFFFFFu) << "y " << y;

@@ -104,7 +104,9 @@ class Toolkit {
     FileLibraryEnd();
     ListLibraryEnd();
     RuntimeSetProgramHeap(nullptr);
-    if (heap_ != nullptr) HeapDestroy(heap_);
+    if (heap_ != nullptr) {
+      HeapDestroy(heap_);
+    }
   }
   Toolkit(const Toolkit&) = delete;
   Toolkit& operator=(const Toolkit&) = delete;
@@ -188,9 +190,15 @@ bool WriteOutput(const std::string& output, const std::vector<unsigned char>& rg
     return false;
   }
   int error = 0;
-  if (std::fwrite(png.data(), 1, png.size(), file) != png.size()) error = errno;
-  if (std::fflush(file) != 0 && error == 0) error = errno;
-  if (std::fclose(file) != 0 && error == 0) error = errno;
+  if (std::fwrite(png.data(), 1, png.size(), file) != png.size()) {
+    error = errno;
+  }
+  if (std::fflush(file) != 0 && error == 0) {
+    error = errno;
+  }
+  if (std::fclose(file) != 0 && error == 0) {
+    error = errno;
+  }
   if (error != 0) {
     std::error_code ignored;
     fs::remove(temp, ignored);
@@ -238,9 +246,15 @@ int main(int argc, char** argv) {
   const std::string& input = paths[0];
   const std::string& output = paths[1];
 
-  if (!CheckInput(input)) return EXIT_FAILED;
+  if (!CheckInput(input)) {
+    return EXIT_FAILED;
+  }
   const std::vector<unsigned char> rgb = RenderFile(input, seamColourMode);
-  if (rgb.empty()) return EXIT_FAILED;
-  if (!WriteOutput(output, rgb)) return EXIT_FAILED;
+  if (rgb.empty()) {
+    return EXIT_FAILED;
+  }
+  if (!WriteOutput(output, rgb)) {
+    return EXIT_FAILED;
+  }
   return 0;
 }

@@ -52,15 +52,23 @@ bool RenderInProcess(const char* screenPath, int32_t mode, uint32_t* out) {
   void* cells = nullptr;
   ArrayAllocate(PALETTE_UPPER_INDEX, 4, 0, &palette, 5);
   ArrayAllocate(CELL_COLOURS_UPPER_INDEX, 4, 0, &cells, 5);
-  if (screen == nullptr || palette == nullptr || cells == nullptr) return false;
+  if (screen == nullptr || palette == nullptr || cells == nullptr) {
+    return false;
+  }
   std::ifstream in(screenPath, std::ios::binary);
-  if (!in) return false;
+  if (!in) {
+    return false;
+  }
   in.read(reinterpret_cast<char*>(screen), SCREEN_SIZE);
-  if (ImageCreate(SCREEN_IMAGE, SCREEN_IMAGE_WIDTH, SCREEN_IMAGE_HEIGHT) == 0) return false;
+  if (ImageCreate(SCREEN_IMAGE, SCREEN_IMAGE_WIDTH, SCREEN_IMAGE_HEIGHT) == 0) {
+    return false;
+  }
   PaletteFill(static_cast<uint32_t*>(palette));
   RenderSetState({screen, static_cast<uint32_t*>(palette), static_cast<uint32_t*>(cells)});
   RenderScreen(mode);
-  if (DrawBegin(ImageDrawTarget(SCREEN_IMAGE)) == nullptr) return false;
+  if (DrawBegin(ImageDrawTarget(SCREEN_IMAGE)) == nullptr) {
+    return false;
+  }
   for (int y = 0; y < SCREEN_IMAGE_HEIGHT; ++y) {
     for (int x = 0; x < SCREEN_IMAGE_WIDTH; ++x) {
       const uint32_t c = DrawReadPixel(x, y);  // 0x00BBGGRR
@@ -91,14 +99,18 @@ int Same(const Png& png, const char* screenPath, int32_t mode) {
       }
     }
   }
-  if (differing > 0) std::fprintf(stderr, "%d pixels differ\n", differing);
+  if (differing > 0) {
+    std::fprintf(stderr, "%d pixels differ\n", differing);
+  }
   return differing == 0 ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3) return 2;
+  if (argc < 3) {
+    return 2;
+  }
   const std::string command = argv[1];
   const Png png(argv[2]);
   if (png.pixels == nullptr) {
@@ -112,10 +124,14 @@ int main(int argc, char** argv) {
   if (command == "pixel" && argc == 5) {
     const int x = std::atoi(argv[3]);
     const int y = std::atoi(argv[4]);
-    if (x < 0 || y < 0 || x >= png.width || y >= png.height) return 1;
+    if (x < 0 || y < 0 || x >= png.width || y >= png.height) {
+      return 1;
+    }
     std::printf("%06X\n", png.Rgb(x, y));
     return 0;
   }
-  if (command == "same" && argc == 5) return Same(png, argv[3], std::atoi(argv[4]));
+  if (command == "same" && argc == 5) {
+    return Same(png, argv[3], std::atoi(argv[4]));
+  }
   return 2;
 }

@@ -54,7 +54,9 @@ constexpr Glyph kFont[] = {
 
 const Glyph* FindGlyph(char letter) {
   for (const Glyph& glyph : kFont) {
-    if (glyph.letter == letter) return &glyph;
+    if (glyph.letter == letter) {
+      return &glyph;
+    }
   }
   return nullptr;  // a space, or a letter we do not draw
 }
@@ -64,12 +66,18 @@ const Glyph* FindGlyph(char letter) {
 void DrawText(Screen& s, int x, int y, const char* text, int scale) {
   for (; *text != '\0'; ++text, x += 6 * scale) {
     const Glyph* glyph = FindGlyph(*text);
-    if (glyph == nullptr) continue;
+    if (glyph == nullptr) {
+      continue;
+    }
     for (int gy = 0; gy < 7; ++gy) {
       for (int gx = 0; gx < 5; ++gx) {
-        if (glyph->rows[gy][gx] != '#') continue;
+        if (glyph->rows[gy][gx] != '#') {
+          continue;
+        }
         for (int dy = 0; dy < scale; ++dy) {
-          for (int dx = 0; dx < scale; ++dx) SetPixel(s, x + gx * scale + dx, y + gy * scale + dy);
+          for (int dx = 0; dx < scale; ++dx) {
+            SetPixel(s, x + gx * scale + dx, y + gy * scale + dy);
+          }
         }
       }
     }
@@ -84,7 +92,9 @@ Screen TestCard() {
   // combinations, four times each. Cells whose ink equals their paper or
   // their left neighbour's paper show seam marks.
   for (int row = 0; row < 16; ++row) {
-    for (int col = 0; col < 32; ++col) AttrAt(s, row, col) = Attr(col, row, row >= 8);
+    for (int col = 0; col < 32; ++col) {
+      AttrAt(s, row, col) = Attr(col, row, row >= 8);
+    }
   }
   for (int col = 0; col < 32; ++col) {
     const int pair = col / 2;
@@ -122,18 +132,24 @@ Screen TestCard() {
   // Lines 128..167: diagonal stripes across the cell borders.
   for (int y = 128; y < 168; ++y) {
     for (int x = 0; x < 256; ++x) {
-      if ((x + y) % 6 < 2) SetPixel(s, x, y);
+      if ((x + y) % 6 < 2) {
+        SetPixel(s, x, y);
+      }
     }
   }
   // Line 168..175: a one-pixel checkerboard.
   for (int y = 168; y < 176; ++y) {
-    for (int col = 0; col < 32; ++col) ByteAt(s, y, col) = (y % 2 == 0) ? 0xAA : 0x55;
+    for (int col = 0; col < 32; ++col) {
+      ByteAt(s, y, col) = (y % 2 == 0) ? 0xAA : 0x55;
+    }
   }
   // Lines 176..183: the title.
   DrawText(s, 8, 176, "KELPIE TEST CARD", 1);
   // Lines 184..191: one pixel per line, stepping right: a diagonal per cell.
   for (int y = 184; y < 192; ++y) {
-    for (int col = 0; col < 32; ++col) ByteAt(s, y, col) = static_cast<uint8_t>(0x80 >> (y & 7));
+    for (int col = 0; col < 32; ++col) {
+      ByteAt(s, y, col) = static_cast<uint8_t>(0x80 >> (y & 7));
+    }
   }
   return s;
 }
@@ -155,14 +171,18 @@ Screen Gradient() {
   DrawText(s, 4, 1, "KELPIE", 2);
   for (int row = 2; row < 24; ++row) {
     const int band = (row - 2) / 2;  // 11 bands of two character rows
-    for (int col = 0; col < 32; ++col) AttrAt(s, row, col) = Attr(band % 7 + 1, 0, band >= 7);
+    for (int col = 0; col < 32; ++col) {
+      AttrAt(s, row, col) = Attr(band % 7 + 1, 0, band >= 7);
+    }
   }
   for (int y = 16; y < 192; ++y) {
     for (int x = 0; x < 256; ++x) {
       // Density grows left to right; odd bands run the other way.
       const int band = (y / 8 - 2) / 2;
       const int level = (band % 2 == 0) ? x / 4 : (255 - x) / 4;
-      if (kBayer[y & 7][x & 7] < level) SetPixel(s, x, y);
+      if (kBayer[y & 7][x & 7] < level) {
+        SetPixel(s, x, y);
+      }
     }
   }
   return s;
@@ -176,7 +196,9 @@ constexpr Sample kSamples[] = {{"testcard.scr", TestCard}, {"gradient.scr", Grad
 
 bool ReadFile(const std::string& path, Screen* out) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
+  if (!in) {
+    return false;
+  }
   out->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return true;
 }

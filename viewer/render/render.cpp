@@ -14,11 +14,14 @@ constexpr uint32_t SEAM_DARK_FLOOR = 0x383838;  // so that a mark over black sti
 constexpr uint32_t SEAM_WHITE = 0xFFFFFF;
 
 int32_t AttributeAt(int32_t line, int32_t col) {
-  return PeekByte(state.screen + SCREEN_ATTRIBUTES + (line >> 3) * SCREEN_COLUMNS + col);
+  const int32_t offset = SCREEN_ATTRIBUTES + (line >> 3) * SCREEN_COLUMNS + col;
+  return PeekByte(state.screen + offset);
 }
 
 void PixelPass() {
-  if (DrawBegin(ImageDrawTarget(SCREEN_IMAGE)) == nullptr) return;
+  if (DrawBegin(ImageDrawTarget(SCREEN_IMAGE)) == nullptr) {
+    return;
+  }
   int32_t lineOffset = 0;
   for (int32_t y = 0; y < SCREEN_LINES; ++y) {
     for (int32_t col = 0; col < SCREEN_COLUMNS; ++col) {
@@ -43,7 +46,9 @@ void PixelPass() {
 // Marks the left edge of every cell whose ink and paper stand swapped against
 // its left neighbour's.
 void SeamPass(int32_t seamColourMode) {
-  if (DrawBegin(ImageDrawTarget(SCREEN_IMAGE)) == nullptr) return;
+  if (DrawBegin(ImageDrawTarget(SCREEN_IMAGE)) == nullptr) {
+    return;
+  }
   for (int32_t y = 0; y < SCREEN_LINES; ++y) {
     for (int32_t col = 1; col < SCREEN_COLUMNS; ++col) {
       const int32_t cur = AttributeAt(y, col);
@@ -51,11 +56,21 @@ void SeamPass(int32_t seamColourMode) {
       const int32_t x = col * 8 * SCREEN_SCALE;
       // Read before any mark of this pass can cover the pixel.
       uint32_t c = DrawReadPixel(x, y * SCREEN_SCALE) & SEAM_DARKEN_MASK;
-      if (c < 7) c |= SEAM_DARK_FLOOR;
-      if (cur == left) continue;
-      if (seamColourMode != 0) c = SEAM_WHITE;
-      if ((cur & 7) == ((left >> 3) & 7)) DrawBox(x, y * SCREEN_SCALE, 1, SCREEN_SCALE, c);
-      if ((left & 7) == ((cur >> 3) & 7)) DrawBox(x, y * SCREEN_SCALE, 1, SCREEN_SCALE, c);
+      if (c < 7) {
+        c |= SEAM_DARK_FLOOR;
+      }
+      if (cur == left) {
+        continue;
+      }
+      if (seamColourMode != 0) {
+        c = SEAM_WHITE;
+      }
+      if ((cur & 7) == ((left >> 3) & 7)) {
+        DrawBox(x, y * SCREEN_SCALE, 1, SCREEN_SCALE, c);
+      }
+      if ((left & 7) == ((cur >> 3) & 7)) {
+        DrawBox(x, y * SCREEN_SCALE, 1, SCREEN_SCALE, c);
+      }
     }
   }
   DrawEnd();
@@ -71,7 +86,9 @@ void PaletteFill(uint32_t* palette) {
       0x000000, 0xB40000, 0x0000B4, 0xB400B4, 0x00B200, 0xB4B200, 0x00B2B4, 0xB4B2B4,
       0x000000, 0xFC0000, 0x0000FC, 0xFC00FC, 0x00FE00, 0xFCFE00, 0x00FEFC, 0xFCFEFC,
   };
-  for (int32_t i = 0; i < 16; ++i) palette[i] = kColours[i];
+  for (int32_t i = 0; i < 16; ++i) {
+    palette[i] = kColours[i];
+  }
 }
 
 int32_t RenderScreen(int32_t seamColourMode) {
