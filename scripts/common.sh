@@ -6,7 +6,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 JOBS="${JOBS:-$(nproc)}"
 
 # Packages for building natively and for Windows, and for running the tests.
-BUILD_PACKAGES=(cmake ninja-build g++ clang libgtest-dev googletest libbenchmark-dev libstb-dev)
+BUILD_PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev googletest libbenchmark-dev libstb-dev)
 WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 xvfb xauth)
 
 # Installs whatever of the named packages is missing; quiet when all are there.
