@@ -92,6 +92,8 @@ intptr_t MenuCreate(intptr_t number, HWND window) {
   builder->currentMenu = id;
   builder->building = true;
   builder->currentPopup = menu;
+  // A new menu starts at its bar: the last one's open submenus are not its own.
+  builder->depth = 0;
   builder->refused = 0;
 
   if (window != nullptr && GetPropA(window, kMenuCallbackProperty) == nullptr) {

@@ -1,0 +1,299 @@
+// Menus: the builder's cursor through titles, items, separators and nested
+// submenus; greying; the window subclass; menus going with their window.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/toolkit_fixture.h"
+
+namespace {
+
+class MenuTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    StartToolkitServices();
+    ASSERT_NE(WindowOpen(0, 20, 20, 300, 200, "menus"), 0);
+    window_ = WindowHandle(0);
+    DrainEvents();
+  }
+  void TearDown() override {
+    WindowClose(0);
+    WindowClose(1);
+    for (intptr_t number : menus_) MenuFree(number);
+    DrainEvents();
+  }
+  HWND window_ = nullptr;
+  std::vector<intptr_t> menus_;
+};
+
+std::string Label(HMENU menu, int position) {
+  char text[64] = {};
+  GetMenuStringA(menu, static_cast<UINT>(position), text, sizeof text, MF_BYPOSITION);
+  return text;
+}
+
+UINT Id(HMENU menu, int position) {
+  MENUITEMINFOA info{};
+  info.cbSize = sizeof info;
+  info.fMask = MIIM_ID;
+  GetMenuItemInfoA(menu, static_cast<UINT>(position), TRUE, &info);
+  return info.wID;
+}
+
+bool IsSeparator(HMENU menu, int position) {
+  MENUITEMINFOA info{};
+  info.cbSize = sizeof info;
+  info.fMask = MIIM_FTYPE;
+  GetMenuItemInfoA(menu, static_cast<UINT>(position), TRUE, &info);
+  return (info.fType & MFT_SEPARATOR) != 0;
+}
+
+bool IsGrayed(HMENU menu, UINT id) {
+  return (GetMenuState(menu, id, MF_BYCOMMAND) & MF_GRAYED) != 0;
+}
+
+// The viewer's menu, in the order it builds it.
+void BuildViewerMenu() {
+  MenuAddTitle("File");
+  MenuAddItem(1, "&Load...");
+  MenuAddItem(2, "Save");
+  MenuAddItem(3, "Save As...");
+  MenuAddBar();
+  MenuOpenSub("Recents");
+  MenuAddItem(5, "Lumen.png");
+  MenuAddItem(6, "Slate.jpg");
+  MenuOpenSub("Even more !");
+  MenuAddItem(12, "Yeah");
+  MenuCloseSub();
+  MenuAddItem(13, "Rocks.tga");
+  MenuCloseSub();
+  MenuAddBar();
+  MenuAddItem(7, "&Quit");
+  MenuAddTitle("Edition");
+  MenuAddItem(8, "Cut");
+  MenuAddItem(9, "Copy");
+  MenuAddItem(10, "Paste");
+  MenuAddTitle("?");
+  MenuAddItem(11, "About");
+}
+
+TEST_F(MenuTest, BarShowsFromTheFirstTitleOn) {
+  const intptr_t handle = MenuCreate(0, window_);
+  ASSERT_NE(handle, 0);
+  EXPECT_EQ(GetMenu(window_), nullptr);
+  EXPECT_TRUE(MenuAddTitle("File"));
+  EXPECT_EQ(GetMenu(window_), reinterpret_cast<HMENU>(handle));
+}
+
+TEST_F(MenuTest, BuilderNestsSubmenusWhereTheyWereOpened) {
+  auto bar = reinterpret_cast<HMENU>(MenuCreate(0, window_));
+  ASSERT_NE(bar, nullptr);
+  BuildViewerMenu();
+
+  ASSERT_EQ(GetMenuItemCount(bar), 3);
+  EXPECT_EQ(Label(bar, 0), "File");
+  EXPECT_EQ(Label(bar, 1), "Edition");
+  EXPECT_EQ(Label(bar, 2), "?");
+
+  HMENU file = GetSubMenu(bar, 0);
+  ASSERT_EQ(GetMenuItemCount(file), 7);
+  EXPECT_EQ(Id(file, 0), 1u);
+  EXPECT_EQ(Label(file, 0), "&Load...");
+  EXPECT_EQ(Id(file, 2), 3u);
+  EXPECT_TRUE(IsSeparator(file, 3));
+  EXPECT_EQ(Label(file, 4), "Recents");
+  EXPECT_TRUE(IsSeparator(file, 5));
+  EXPECT_EQ(Id(file, 6), 7u);
+
+  HMENU recents = GetSubMenu(file, 4);
+  ASSERT_EQ(GetMenuItemCount(recents), 4);
+  EXPECT_EQ(Id(recents, 0), 5u);
+  EXPECT_EQ(Id(recents, 1), 6u);
+  EXPECT_EQ(Label(recents, 2), "Even more !");
+  EXPECT_EQ(Id(recents, 3), 13u);
+  HMENU more = GetSubMenu(recents, 2);
+  ASSERT_EQ(GetMenuItemCount(more), 1);
+  EXPECT_EQ(Id(more, 0), 12u);
+
+  HMENU edition = GetSubMenu(bar, 1);
+  ASSERT_EQ(GetMenuItemCount(edition), 3);
+  EXPECT_EQ(Id(edition, 2), 10u);
+  EXPECT_EQ(Id(GetSubMenu(bar, 2), 0), 11u);
+}
+
+TEST_F(MenuTest, TitleAfterNestedSubmenusStartsOnTheBar) {
+  auto bar = reinterpret_cast<HMENU>(MenuCreate(0, window_));
+  MenuAddTitle("One");
+  MenuOpenSub("a");
+  MenuOpenSub("b");
+  MenuOpenSub("c");
+  MenuAddTitle("Two");
+  MenuAddItem(40, "in two");
+  ASSERT_EQ(GetMenuItemCount(bar), 2);
+  EXPECT_EQ(Label(bar, 1), "Two");
+  EXPECT_EQ(Id(GetSubMenu(bar, 1), 0), 40u);
+}
+
+TEST_F(MenuTest, CloseSubAtDepthZeroChangesNothingAndAfterATitleReturnsToTheBar) {
+  auto bar = reinterpret_cast<HMENU>(MenuCreate(0, window_));
+  MenuCloseSub();  // depth 0
+  MenuAddTitle("Title");
+  MenuCloseSub();  // back to the bar itself
+  MenuAddItem(21, "On the bar");
+  MenuCloseSub();  // depth 0 again
+  MenuAddItem(22, "Also on the bar");
+  ASSERT_EQ(GetMenuItemCount(bar), 3);
+  EXPECT_EQ(GetMenuItemCount(GetSubMenu(bar, 0)), 0);
+  EXPECT_EQ(Id(bar, 1), 21u);
+  EXPECT_EQ(Id(bar, 2), 22u);
+}
+
+TEST_F(MenuTest, GreyingFindsItemsInSubmenusAndIgnoresUnknownIds) {
+  auto bar = reinterpret_cast<HMENU>(MenuCreate(0, window_));
+  BuildViewerMenu();
+  HMENU file = GetSubMenu(bar, 0);
+  HMENU recents = GetSubMenu(file, 4);
+
+  EXPECT_EQ(MenuDisableItem(0, 3, 1), static_cast<DWORD>(MF_ENABLED));
+  EXPECT_EQ(MenuDisableItem(0, 13, 1), static_cast<DWORD>(MF_ENABLED));
+  EXPECT_TRUE(IsGrayed(file, 3));
+  EXPECT_TRUE(IsGrayed(recents, 13));
+  EXPECT_FALSE(IsGrayed(recents, 5));
+  EXPECT_FALSE(IsGrayed(file, 1));
+
+  EXPECT_EQ(MenuDisableItem(0, 99, 1), 0xFFFFFFFFu);
+  for (UINT id : {1u, 2u, 5u, 6u, 7u, 8u, 9u, 10u, 11u, 12u}) {
+    EXPECT_FALSE(IsGrayed(bar, id)) << id;
+  }
+  // State 0 enables again; the previous state comes back.
+  EXPECT_EQ(MenuDisableItem(0, 13, 0), static_cast<DWORD>(MF_GRAYED));
+  EXPECT_FALSE(IsGrayed(recents, 13));
+  // A menu number that is not open answers 0 and changes nothing.
+  EXPECT_EQ(MenuDisableItem(5, 3, 0), 0u);
+  EXPECT_TRUE(IsGrayed(file, 3));
+}
+
+TEST_F(MenuTest, SeparatorsCarryNoCommandAndChosenItemsRaiseEventMenu) {
+  auto bar = reinterpret_cast<HMENU>(MenuCreate(0, window_));
+  BuildViewerMenu();
+  HMENU file = GetSubMenu(bar, 0);
+  EXPECT_TRUE(IsSeparator(file, 3));
+  EXPECT_EQ(GetMenuState(file, 3, MF_BYPOSITION) & MF_SEPARATOR, static_cast<UINT>(MF_SEPARATOR));
+  DrainEvents();
+  // What the platform sends for a chosen item passes the subclass unchanged.
+  PostMessageA(window_, WM_COMMAND, 12, 0);
+  EXPECT_EQ(EventWait(), EVENT_MENU);
+  EXPECT_EQ(EventMenuItem(), 12);
+}
+
+TEST_F(MenuTest, TwoMenusForOneWindowSubclassItOnce) {
+  const auto before = GetWindowLongPtrA(window_, GWLP_WNDPROC);
+  menus_ = {1, 2};
+  ASSERT_NE(MenuCreate(1, window_), 0);
+  const auto once = GetWindowLongPtrA(window_, GWLP_WNDPROC);
+  EXPECT_EQ(once, reinterpret_cast<LONG_PTR>(MenuSubclassProc));
+  EXPECT_EQ(reinterpret_cast<LONG_PTR>(GetPropA(window_, "fx_menu_callback")), before);
+  ASSERT_NE(MenuCreate(2, window_), 0);
+  EXPECT_EQ(GetWindowLongPtrA(window_, GWLP_WNDPROC), once);
+  EXPECT_EQ(reinterpret_cast<LONG_PTR>(GetPropA(window_, "fx_menu_callback")), before);
+  // Messages still reach the toolkit through the one subclass.
+  DrainEvents();
+  PostMessageA(window_, WM_COMMAND, 3, 0);
+  EXPECT_EQ(EventWait(), EVENT_MENU);
+}
+
+TEST_F(MenuTest, MenuGoesWithItsWindow) {
+  auto bar = reinterpret_cast<HMENU>(MenuCreate(0, window_));
+  BuildViewerMenu();
+  ASSERT_EQ(MenuDisableItem(0, 3, 1), static_cast<DWORD>(MF_ENABLED));
+  WindowClose(0);
+  EXPECT_EQ(MenuDisableItem(0, 3, 0), 0u);
+  EXPECT_FALSE(IsMenu(bar));
+  // The number is free for a new menu.
+  ASSERT_NE(WindowOpen(1, 20, 20, 200, 100, "again"), 0);
+  EXPECT_NE(MenuCreate(0, WindowHandle(1)), 0);
+  MenuAddTitle("T");
+  EXPECT_NE(GetMenu(WindowHandle(1)), nullptr);
+}
+
+TEST_F(MenuTest, DynamicMenuGoesWithItsWindowToo) {
+  const intptr_t number = MenuCreate(OBJECT_ANY, window_);
+  ASSERT_NE(number, 0);
+  MenuAddTitle("T");
+  MenuAddItem(4, "four");
+  EXPECT_EQ(MenuDisableItem(number, 4, 1), static_cast<DWORD>(MF_ENABLED));
+  WindowClose(0);
+  EXPECT_EQ(MenuDisableItem(number, 4, 0), 0u);
+}
+
+TEST_F(MenuTest, MenuNotShownOutlivesItsWindowWithoutIt) {
+  menus_ = {1};
+  const auto shown = reinterpret_cast<HMENU>(MenuCreate(0, window_));
+  MenuAddTitle("Shown");
+  const auto spare = reinterpret_cast<HMENU>(MenuCreate(1, window_));
+  MenuAddItem(8, "spare");
+  SetMenu(window_, shown);  // MenuAddItem showed the spare one; show the first again
+  WindowClose(0);
+  EXPECT_EQ(MenuDisableItem(0, 1, 1), 0u);
+  EXPECT_TRUE(IsMenu(spare));
+  EXPECT_EQ(MenuDisableItem(1, 8, 1), static_cast<DWORD>(MF_ENABLED));
+  MenuFree(1);
+  EXPECT_FALSE(IsMenu(spare));
+}
+
+TEST_F(MenuTest, FreeTakesTheMenuOffItsWindowAndStopsTheBuilder) {
+  auto bar = reinterpret_cast<HMENU>(MenuCreate(0, window_));
+  MenuAddTitle("T");
+  MenuFree(0);
+  EXPECT_EQ(GetMenu(window_), nullptr);
+  EXPECT_FALSE(IsMenu(bar));
+  EXPECT_EQ(MenuDisableItem(0, 1, 1), 0u);
+  // Nothing is being built any more.
+  EXPECT_FALSE(MenuAddTitle("Late"));
+  EXPECT_EQ(MenuOpenSub("Late"), nullptr);
+  EXPECT_FALSE(MenuAddItem(1, "Late"));
+  EXPECT_EQ(GetMenu(window_), nullptr);
+  MenuFree(0);  // twice is harmless
+}
+
+TEST_F(MenuTest, NewMenuStartsAtTheBarWhateverTheLastOneLeftOpen) {
+  menus_ = {1};
+  MenuCreate(1, window_);
+  MenuAddTitle("Old");
+  MenuOpenSub("deep");
+  auto bar = reinterpret_cast<HMENU>(MenuCreate(0, window_));
+  MenuAddItem(30, "first");
+  MenuCloseSub();
+  MenuAddItem(31, "second");
+  ASSERT_EQ(GetMenuItemCount(bar), 2);
+  EXPECT_EQ(Id(bar, 0), 30u);
+  EXPECT_EQ(Id(bar, 1), 31u);
+}
+
+TEST_F(MenuTest, NestingBeyondTheStackIsRefused) {
+  auto bar = reinterpret_cast<HMENU>(MenuCreate(0, window_));
+  MenuAddTitle("Deep");
+  HMENU innermost = nullptr;
+  for (int level = 2; level <= MENU_MAX_DEPTH; ++level) {
+    innermost = MenuOpenSub("level");
+    ASSERT_NE(innermost, nullptr) << level;
+  }
+  // The title and 63 submenus fill the stack: one more is refused, and so is
+  // what would go into it.
+  EXPECT_EQ(MenuOpenSub("too deep"), nullptr);
+  EXPECT_FALSE(MenuAddItem(50, "lost"));
+  EXPECT_FALSE(MenuAddBar());
+  EXPECT_EQ(GetMenuItemCount(innermost), 0);
+  MenuCloseSub();  // closes the refused one
+  MenuAddItem(51, "innermost");
+  EXPECT_EQ(Id(innermost, 0), 51u);
+  EXPECT_EQ(GetMenuState(bar, 50, MF_BYCOMMAND), 0xFFFFFFFFu);
+  // A new title starts over at the bar.
+  MenuAddTitle("Next");
+  EXPECT_NE(MenuOpenSub("fine"), nullptr);
+  EXPECT_EQ(GetMenuItemCount(bar), 2);
+}
+
+}  // namespace
