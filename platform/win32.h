@@ -19,6 +19,7 @@
 #include "platform/posix/win32_types.h"
 #include "platform/posix/kernel.h"
 #include "platform/posix/gdi.h"
+#include "platform/posix/user.h"
 #endif
 
 // Direct pixel access to a device context: the one extension to Win32.

@@ -747,6 +747,8 @@ UINT SetTextAlign(HDC handle, UINT align) {
   return dc != nullptr ? std::exchange(dc->textAlign, align) : GDI_ERROR;
 }
 
+BOOL GdiFlush() { return TRUE; }
+
 BOOL GetDCPixels(HDC handle, DC_PIXELS* pixels) {
   Dc* dc = FindDc(handle);
   if (dc == nullptr || pixels == nullptr || dc->bitmap == nullptr || dc->bitmap->bitsPixel != 32 ||
@@ -856,19 +858,4 @@ HBRUSH GdiCreatePermanentBrush(COLORREF colour) {
     brush->stock = true;
   }
   return reinterpret_cast<HBRUSH>(Register(brush));
-}
-
-HDC GetDC(HWND) {
-  SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-  return nullptr;
-}
-
-int ReleaseDC(HWND, HDC) {
-  SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-  return 0;
-}
-
-BOOL DestroyIcon(HICON) {
-  SetLastError(ERROR_INVALID_HANDLE);
-  return FALSE;
 }

@@ -137,6 +137,8 @@ int SetBkMode(HDC dc, int mode);
 COLORREF SetBkColor(HDC dc, COLORREF colour);
 COLORREF SetTextColor(HDC dc, COLORREF colour);
 UINT SetTextAlign(HDC dc, UINT align);
+// Drawing here is never batched: there is nothing to flush.
+BOOL GdiFlush();
 
 // Window device contexts and icons belong to the window part (user.h), which
 // makes them through gdi_internal.h.

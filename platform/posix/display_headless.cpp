@@ -1,0 +1,358 @@
+// The headless display: a screen in memory, driven by tests.
+//
+// Implements (display.h): DisplayOpen, DisplayScreenSize,
+// DisplayCreateWindow, DisplaySetGeometry, DisplayShowWindow,
+// DisplayActivateWindow, DisplaySetTitle, DisplaySetMenu, DisplayPresent
+// (a copy of each window's pixels, as a screen keeps them),
+// DisplayDestroyWindow, DisplaySetCursor, DisplayMovePointer,
+// DisplayCapturePointer, DisplayWait (runs the test's queued steps).
+// Not yet: DisplayMessageBox and DisplayFileDialog.
+// Test interface: headless.h.
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <utility>
+
+#include "platform/posix/display.h"
+#include "platform/posix/headless.h"
+#include "platform/posix/input.h"
+
+namespace {
+
+struct NativeWindow {
+  HeadlessWindowState state;
+  LONG width = 0;  // of the presented pixels
+  LONG height = 0;
+  std::vector<DWORD> pixels;
+};
+
+void DefaultBlockedHook(const char* waiter) {
+  std::fprintf(stderr,
+               "headless display: %s would wait for input for ever, and no test step is left\n",
+               waiter);
+  std::fflush(stderr);
+  std::abort();
+}
+
+struct Screen {
+  LONG width = 1024;
+  LONG height = 768;
+  std::map<HWND, NativeWindow> windows;
+  std::deque<std::function<void()>> steps;
+  HeadlessBlockedHook blocked = DefaultBlockedHook;
+  DWORD clock = 1000;
+  UINT cursor = 0;
+  POINT pointer{};
+  HWND front = nullptr;
+  HWND captured = nullptr;
+};
+
+Screen& TheScreen() {
+  static auto* screen = new Screen;
+  return *screen;
+}
+
+NativeWindow* Native(HWND window) {
+  auto& windows = TheScreen().windows;
+  auto it = windows.find(window);
+  return it != windows.end() ? &it->second : nullptr;
+}
+
+DWORD Tick() { return TheScreen().clock += 16; }
+
+POINT ClientPointOfTop(HWND window, int x, int y, HWND* top) {
+  POINT p{x, y};
+  HWND t = window;
+  while (t != nullptr && (GetWindowLongPtrA(t, GWL_STYLE) & WS_CHILD) != 0) t = GetParent(t);
+  MapWindowPoints(window, t, &p, 1);
+  *top = t;
+  return p;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// display.h
+
+bool DisplayOpen() { return true; }
+
+void DisplayScreenSize(LONG* width, LONG* height) {
+  *width = TheScreen().width;
+  *height = TheScreen().height;
+}
+
+bool DisplayCreateWindow(HWND window, LPCSTR title, DWORD, DWORD, const RECT& outer,
+                         const RECT& client) {
+  NativeWindow& w = TheScreen().windows[window];
+  w.state.exists = true;
+  w.state.title = title != nullptr ? title : "";
+  w.state.outer = outer;
+  w.state.client = client;
+  return true;
+}
+
+void DisplaySetGeometry(HWND window, const RECT& outer, const RECT& client) {
+  if (NativeWindow* w = Native(window)) {
+    w->state.outer = outer;
+    w->state.client = client;
+  }
+}
+
+void DisplayShowWindow(HWND window, int state) {
+  if (NativeWindow* w = Native(window)) w->state.shown = state;
+}
+
+void DisplayActivateWindow(HWND window) { TheScreen().front = window; }
+
+void DisplaySetTitle(HWND window, LPCSTR title) {
+  if (NativeWindow* w = Native(window)) w->state.title = title != nullptr ? title : "";
+}
+
+void DisplaySetMenu(HWND window, HMENU menu) {
+  if (NativeWindow* w = Native(window)) w->state.menu = menu;
+}
+
+void DisplayPresent(HWND window, const DWORD* pixels, LONG width, LONG height, LONG stride,
+                    const RECT& dirty) {
+  NativeWindow* w = Native(window);
+  if (w == nullptr || pixels == nullptr) return;
+  ++w->state.presents;
+  if (w->width != width || w->height != height) {
+    // A new size: the whole surface is shown afresh.
+    w->width = width;
+    w->height = height;
+    w->pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+    for (LONG y = 0; y < height; ++y) {
+      std::memcpy(&w->pixels[static_cast<size_t>(y) * static_cast<size_t>(width)],
+                  pixels + static_cast<ptrdiff_t>(y) * stride,
+                  static_cast<size_t>(width) * sizeof(DWORD));
+    }
+    return;
+  }
+  const LONG left = std::max<LONG>(dirty.left, 0);
+  const LONG right = std::min(dirty.right, width);
+  for (LONG y = std::max<LONG>(dirty.top, 0); y < std::min(dirty.bottom, height); ++y) {
+    if (right <= left) break;
+    std::memcpy(
+        &w->pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(left)],
+        pixels + static_cast<ptrdiff_t>(y) * stride + left,
+        static_cast<size_t>(right - left) * sizeof(DWORD));
+  }
+}
+
+void DisplayDestroyWindow(HWND window) {
+  Screen& s = TheScreen();
+  s.windows.erase(window);
+  if (s.front == window) s.front = nullptr;
+  if (s.captured == window) s.captured = nullptr;
+}
+
+void DisplaySetCursor(UINT shape) { TheScreen().cursor = shape; }
+
+void DisplayMovePointer(POINT screen) { TheScreen().pointer = screen; }
+
+void DisplayCapturePointer(HWND window) { TheScreen().captured = window; }
+
+bool DisplayWait(DWORD milliseconds, const char* waiter) {
+  Screen& s = TheScreen();
+  if (s.steps.empty()) {
+    if (milliseconds == INFINITE) {
+      s.blocked(waiter);
+      std::fprintf(stderr, "headless display: the blocked hook returned\n");
+      std::abort();
+    }
+    s.clock += milliseconds;
+    return false;
+  }
+  std::function<void()> step = std::move(s.steps.front());
+  s.steps.pop_front();
+  step();
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// headless.h
+
+void HeadlessSetScreenSize(LONG width, LONG height) {
+  TheScreen().width = width;
+  TheScreen().height = height;
+}
+
+void HeadlessKeyDown(UINT scanCode) { InputKey(scanCode, true, Tick()); }
+
+void HeadlessKeyUp(UINT scanCode) { InputKey(scanCode, false, Tick()); }
+
+void HeadlessKeyPress(UINT scanCode) {
+  HeadlessKeyDown(scanCode);
+  HeadlessKeyUp(scanCode);
+}
+
+bool HeadlessType(const char* text) {
+  constexpr UINT kShift = 0x2A;
+  std::vector<std::pair<UINT, bool>> keys;
+  const HKL layout = GetKeyboardLayout(0);
+  for (const char* c = text; *c != '\0'; ++c) {
+    const char wanted = *c == '\n' ? '\r' : *c;
+    bool found = false;
+    for (UINT scan = 1; scan < 0x59 && !found; ++scan) {
+      for (int shift = 0; shift < 2 && !found; ++shift) {
+        BYTE state[256] = {};
+        if (shift != 0) state[VK_SHIFT] = 0x80;
+        WORD out = 0;
+        const UINT vk = MapVirtualKeyExA(scan, MAPVK_VSC_TO_VK, layout);
+        if (vk != 0 && ToAsciiEx(vk, scan, state, &out, 0, layout) == 1 &&
+            static_cast<char>(out) == wanted) {
+          keys.emplace_back(scan, shift != 0);
+          found = true;
+        }
+      }
+    }
+    if (!found) return false;
+  }
+  for (const auto& [scan, shift] : keys) {
+    if (shift) HeadlessKeyDown(kShift);
+    HeadlessKeyPress(scan);
+    if (shift) HeadlessKeyUp(kShift);
+  }
+  return true;
+}
+
+void HeadlessMouseMove(HWND window, int x, int y) {
+  HWND top = nullptr;
+  const POINT p = ClientPointOfTop(window, x, y, &top);
+  InputMouseMove(top, p, Tick());
+}
+
+void HeadlessMouseMoveOnScreen(int x, int y) { InputMouseMove(nullptr, POINT{x, y}, Tick()); }
+
+void HeadlessMouseDown(HWND window, int x, int y, int button) {
+  HWND top = nullptr;
+  const POINT p = ClientPointOfTop(window, x, y, &top);
+  InputMouseButton(top, p, button, true, Tick());
+}
+
+void HeadlessMouseUp(HWND window, int x, int y, int button) {
+  HWND top = nullptr;
+  const POINT p = ClientPointOfTop(window, x, y, &top);
+  InputMouseButton(top, p, button, false, Tick());
+}
+
+void HeadlessClick(HWND window, int x, int y, int button) {
+  TheScreen().clock += GetDoubleClickTime() + 1;
+  HeadlessMouseDown(window, x, y, button);
+  HeadlessMouseUp(window, x, y, button);
+}
+
+void HeadlessDoubleClick(HWND window, int x, int y, int button) {
+  HeadlessClick(window, x, y, button);
+  HeadlessMouseDown(window, x, y, button);
+  HeadlessMouseUp(window, x, y, button);
+}
+
+void HeadlessCloseBox(HWND window) {
+  TheScreen().clock += GetDoubleClickTime() + 1;
+  InputCloseBox(window, Tick());
+}
+
+void HeadlessFrameButton(HWND window, int hitTest) { InputFrameButton(window, hitTest, Tick()); }
+
+bool HeadlessChooseMenu(HWND window, UINT id) {
+  Tick();
+  return InputMenuCommand(window, id);
+}
+
+void HeadlessActivate(HWND window) {
+  Tick();
+  InputActivate(window);
+  if (window != nullptr) TheScreen().front = window;
+}
+
+void HeadlessMove(HWND window, int x, int y) {
+  Tick();
+  InputMoved(window, POINT{x, y});
+}
+
+void HeadlessSize(HWND window, int width, int height) {
+  Tick();
+  InputSized(window, width, height);
+}
+
+void HeadlessMinimize(HWND window) { InputShowState(window, SW_MINIMIZE); }
+
+void HeadlessMaximize(HWND window) { InputShowState(window, SW_MAXIMIZE); }
+
+void HeadlessRestore(HWND window) { InputShowState(window, SW_RESTORE); }
+
+DWORD HeadlessImage::At(LONG x, LONG y) const {
+  if (x < 0 || y < 0 || x >= width || y >= height) return 0xFFFFFFFF;
+  return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
+}
+
+COLORREF HeadlessImage::Colour(LONG x, LONG y) const {
+  if (x < 0 || y < 0 || x >= width || y >= height) return CLR_INVALID;
+  const DWORD p = At(x, y);
+  return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+}
+
+HeadlessImage HeadlessPixels(HWND window) {
+  HeadlessImage image;
+  HWND top = nullptr;
+  const POINT origin = ClientPointOfTop(window, 0, 0, &top);
+  const NativeWindow* w = Native(top);
+  RECT client{};
+  if (w == nullptr || !GetClientRect(window, &client)) return image;
+  image.width = client.right;
+  image.height = client.bottom;
+  image.pixels.assign(static_cast<size_t>(image.width) * static_cast<size_t>(image.height),
+                      0xFFFFFFFF);
+  for (LONG y = 0; y < image.height; ++y) {
+    for (LONG x = 0; x < image.width; ++x) {
+      const LONG sx = origin.x + x;
+      const LONG sy = origin.y + y;
+      if (sx < 0 || sy < 0 || sx >= w->width || sy >= w->height) continue;
+      image.pixels[static_cast<size_t>(y) * static_cast<size_t>(image.width) +
+                   static_cast<size_t>(x)] =
+          w->pixels[static_cast<size_t>(sy) * static_cast<size_t>(w->width) +
+                    static_cast<size_t>(sx)];
+    }
+  }
+  return image;
+}
+
+RECT HeadlessClientRect(HWND window) {
+  RECT r{};
+  if (!GetClientRect(window, &r)) return r;
+  POINT corner{0, 0};
+  ClientToScreen(window, &corner);
+  r.left += corner.x;
+  r.right += corner.x;
+  r.top += corner.y;
+  r.bottom += corner.y;
+  return r;
+}
+
+HeadlessWindowState HeadlessWindow(HWND window) {
+  const NativeWindow* w = Native(window);
+  return w != nullptr ? w->state : HeadlessWindowState{};
+}
+
+HWND HeadlessFrontWindow() { return TheScreen().front; }
+
+UINT HeadlessCursorShape() { return TheScreen().cursor; }
+
+POINT HeadlessPointer() { return TheScreen().pointer; }
+
+void HeadlessAddStep(std::function<void()> step) { TheScreen().steps.push_back(std::move(step)); }
+
+size_t HeadlessStepsLeft() { return TheScreen().steps.size(); }
+
+void HeadlessClearSteps() { TheScreen().steps.clear(); }
+
+HeadlessBlockedHook HeadlessSetBlockedHook(HeadlessBlockedHook hook) {
+  return std::exchange(TheScreen().blocked, hook != nullptr ? hook : DefaultBlockedHook);
+}
+
+DWORD HeadlessTime() { return TheScreen().clock; }
