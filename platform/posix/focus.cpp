@@ -176,9 +176,11 @@ BOOL EnableWindow(HWND window, BOOL enable) {
   if (enable && wasDisabled) {
     w->style &= ~static_cast<DWORD>(WS_DISABLED);
     Send(window, WM_ENABLE, TRUE, 0);
-  } else if (!enable && !wasDisabled) {
+  } else if (!enable) {
+    // Asked to disable, a window is told to end any mode it is in, even
+    // when it was disabled already.
     Send(window, WM_CANCELMODE, 0, 0);
-    if ((w = Peek(window)) == nullptr) return FALSE;
+    if ((w = Peek(window)) == nullptr || wasDisabled) return wasDisabled ? TRUE : FALSE;
     w->style |= WS_DISABLED;
     const HWND focus = TheState().focus;
     if (focus == window || IsChild(window, focus)) SetFocus(nullptr);

@@ -239,7 +239,7 @@ void QueueInput(const InputEvent& event) {
   if (event.kind == InputEvent::kMouse && event.message == WM_MOUSEMOVE && !queue.input.empty()) {
     QueuedInput& last = queue.input.back();
     if (last.event.kind == InputEvent::kMouse && last.event.message == WM_MOUSEMOVE &&
-        !last.resolved && last.event.target == event.target) {
+        !last.resolved) {
       last.event = event;
       return;
     }

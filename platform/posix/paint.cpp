@@ -122,8 +122,8 @@ void Validate(Window* w, const RECT* rect, UINT flags) {
     if (!w->updatePending) w->erasePending = false;
   }
   if (!ChildrenIncluded(w, flags)) return;
-  const RECT inParent = RECT{area.left + w->client.left, area.top + w->client.top,
-                             area.right + w->client.left, area.bottom + w->client.top};
+  // The children's rectangles are in this window's client coordinates.
+  const RECT& inParent = area;
   for (HWND h : w->children) {
     Window* child = Peek(h);
     RECT part;
@@ -141,8 +141,8 @@ void Invalidate(Window* w, const RECT* rect, bool erase, UINT flags) {
   w->updatePending = true;
   if (erase) w->erasePending = true;
   if (!ChildrenIncluded(w, flags)) return;
-  const RECT inParent = RECT{area.left + w->client.left, area.top + w->client.top,
-                             area.right + w->client.left, area.bottom + w->client.top};
+  // The children's rectangles are in this window's client coordinates.
+  const RECT& inParent = area;
   for (HWND h : w->children) {
     Window* child = Peek(h);
     RECT part;

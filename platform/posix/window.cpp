@@ -500,12 +500,10 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
   CREATESTRUCTA cs{
       param,      instance,  menu,   parent, height, width, y, x, static_cast<LONG>(style),
       windowName, className, exStyle};
-  auto fail = [&](bool destroy) -> HWND {
-    if (destroy) {
-      DestroyWindow(hwnd);
-    } else if (Window* dead = Peek(hwnd)) {
-      FreeWindow(dead);
-    }
+  // A window that never finished being made gets WM_NCDESTROY only.
+  auto fail = [&]() -> HWND {
+    if (Window* dead = Peek(hwnd)) dead->destroying = true;
+    SendNcDestroy(hwnd);
     return nullptr;
   };
 
@@ -523,7 +521,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
   w->normal = w->rect;
   w->client = ClientFromWindow(w->rect, w->style, w->exStyle, HasMenuBar(w));
 
-  if (Send(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs)) == 0) return fail(false);
+  if (Send(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs)) == 0) return fail();
   if ((w = Peek(hwnd)) == nullptr) return nullptr;
   RECT calc = w->rect;
   Send(hwnd, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&calc));
@@ -535,13 +533,13 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     w->surface->Resize(Width(w->client), Height(w->client));
     if (!DisplayCreateWindow(hwnd, w->text.c_str(), w->style, w->exStyle, w->rect, w->client)) {
       SetLastError(ERROR_NO_SYSTEM_RESOURCES);
-      return fail(true);
+      return fail();
     }
     w->native = true;
     if (w->menu != nullptr) DisplaySetMenu(hwnd, w->menu);
   }
 
-  if (Send(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) return fail(true);
+  if (Send(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) return fail();
   if ((w = Peek(hwnd)) == nullptr) return nullptr;
   if (w->native) DisplaySetTitle(hwnd, w->text.c_str());
   if (!w->needSize) SendSizeAndMove(w);
@@ -1062,12 +1060,10 @@ void InvalidateAfterChange(Window* w, const RECT& oldRect, const RECT& oldClient
   const bool sized = Width(oldClient) != Width(w->client) || Height(oldClient) != Height(w->client);
   if (!IsTopLevel(w) && (moved || sized)) {
     if (Window* parent = Peek(w->parent)) {
+      // Child rectangles are in the parent's client coordinates.
       RECT uncovered = oldRect;
-      Offset(&uncovered, -parent->client.left, -parent->client.top);
-      RECT now = w->rect;
-      Offset(&now, -parent->client.left, -parent->client.top);
       RECT both;
-      Intersect(&both, uncovered, now);
+      Intersect(&both, uncovered, w->rect);
       if (std::memcmp(&both, &uncovered, sizeof both) != 0) {
         InvalidateClient(parent, &uncovered, true, false);
       }
@@ -1177,7 +1173,7 @@ bool SetWindowPosInternal(HWND window, HWND insertAfter, int x, int y, int cx, i
                       std::memcmp(&oldClient, &client, sizeof client) != 0)) {
       DisplaySetGeometry(window, w->rect, w->client);
     }
-    if (w->native && (flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW)) != 0) {
+    if (w->native && (flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW | kStateChanged)) != 0) {
       int state = SW_SHOWNORMAL;
       if ((w->style & WS_MINIMIZE) != 0) state = SW_SHOWMINIMIZED;
       if ((w->style & WS_MAXIMIZE) != 0) state = SW_SHOWMAXIMIZED;
@@ -1196,25 +1192,13 @@ bool SetWindowPosInternal(HWND window, HWND insertAfter, int x, int y, int cx, i
       EraseNow(w);
     } else if ((flags & SWP_HIDEWINDOW) != 0) {
       if (Window* parent = IsTopLevel(w) ? nullptr : Peek(w->parent)) {
-        RECT area = w->rect;
-        Offset(&area, -parent->client.left, -parent->client.top);
-        InvalidateClient(parent, &area, true, true);
+        InvalidateClient(parent, &w->rect, true, true);
       }
     } else {
       InvalidateAfterChange(w, oldRect, oldClient, moved && !IsTopLevel(w));
     }
     if ((w = Peek(window)) == nullptr) return false;
   }
-  if ((flags & SWP_HIDEWINDOW) != 0) {
-    // Hidden windows keep neither the focus nor the mouse.
-    if (TheState().capture == window || IsChild(window, TheState().capture)) ReleaseCapture();
-    HWND focus = TheState().focus;
-    if (focus == window || IsChild(window, focus)) {
-      SetFocus(IsTopLevel(w) ? nullptr : w->parent);
-    }
-    if ((w = Peek(window)) == nullptr) return false;
-  }
-
   pos.x = w->rect.left;
   pos.y = w->rect.top;
   pos.cx = Width(w->rect);
@@ -1227,6 +1211,13 @@ bool SetWindowPosInternal(HWND window, HWND insertAfter, int x, int y, int cx, i
     pos.flags |= kNoClientMove;
   }
   Send(window, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));
+  if ((flags & SWP_HIDEWINDOW) != 0 && (w = Peek(window)) != nullptr && !w->destroying) {
+    // A hidden window keeps neither the mouse nor the focus (a window being
+    // destroyed lets go of them just before WM_DESTROY).
+    if (TheState().capture == window || IsChild(window, TheState().capture)) ReleaseCapture();
+    const HWND focus = TheState().focus;
+    if (focus == window || IsChild(window, focus)) SetFocus(IsTopLevel(w) ? nullptr : w->parent);
+  }
   return true;
 }
 

@@ -1,0 +1,611 @@
+// The headless display and what our layer makes of a user's input: keys by
+// scan code, typing, clicks and double clicks reaching the window under the
+// point, the close box, menu choices, moves and sizes by the window manager,
+// the pixels the screen shows, and the scripted steps that stand in for a
+// user while the thread waits.
+
+#include "platform/posix/headless.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/posix/input.h"
+#include "platform/win32.h"
+
+namespace {
+
+struct Seen {
+  HWND window;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+};
+
+std::vector<Seen> seen;
+bool keepOnClose = true;
+std::map<HWND, COLORREF> paintColours;  // what WM_PAINT fills a window's client area with
+
+LRESULT CALLBACK TestProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_SETCURSOR && message != WM_NCHITTEST && message != WM_GETMINMAXINFO) {
+    seen.push_back(Seen{window, message, wParam, lParam});
+  }
+  if (message == WM_CLOSE && keepOnClose) return 0;
+  if (message == WM_PAINT && paintColours.count(window) != 0) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window, &ps);
+    HBRUSH brush = CreateSolidBrush(paintColours[window]);
+    RECT r;
+    GetClientRect(window, &r);
+    FillRect(dc, &r, brush);
+    DeleteObject(brush);
+    EndPaint(window, &ps);
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void Register(const char* name, UINT style) {
+  WNDCLASSA wc{};
+  wc.style = style;
+  wc.lpfnWndProc = TestProc;
+  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+  wc.lpszClassName = name;
+  RegisterClassA(&wc);
+}
+
+// Everything queued, translated and dispatched as a program's loop does.
+std::vector<UINT> Pump() {
+  std::vector<UINT> retrieved;
+  MSG m;
+  while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+    retrieved.push_back(m.message);
+    TranslateMessage(&m);
+    DispatchMessageA(&m);
+  }
+  return retrieved;
+}
+
+const Seen* Find(UINT message, HWND window = nullptr) {
+  for (const Seen& s : seen) {
+    if (s.message == message && (window == nullptr || s.window == window)) return &s;
+  }
+  return nullptr;
+}
+
+int Count(UINT message) {
+  int n = 0;
+  for (const Seen& s : seen) n += s.message == message ? 1 : 0;
+  return n;
+}
+
+class HeadlessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Register("HeadlessPlain", 0);
+    Register("HeadlessDouble", CS_DBLCLKS);
+    keepOnClose = true;
+    paintColours.clear();
+    seen.clear();
+  }
+
+  void TearDown() override {
+    HeadlessClearSteps();
+    for (HWND w : made_) {
+      if (IsWindow(w)) DestroyWindow(w);
+    }
+    Pump();
+    seen.clear();
+  }
+
+  HWND Top(const char* cls = "HeadlessPlain", int width = 300, int height = 200,
+           DWORD style = WS_CAPTION | WS_SYSMENU) {
+    RECT r{0, 0, width, height};
+    AdjustWindowRect(&r, style, FALSE);
+    HWND w = CreateWindowExA(0, cls, "Top", style | WS_VISIBLE, 50, 60, r.right - r.left,
+                             r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
+    made_.push_back(w);
+    Pump();
+    seen.clear();
+    return w;
+  }
+
+  HWND Child(HWND parent, int x, int y, int width, int height, int id,
+             const char* cls = "HeadlessPlain", DWORD style = 0) {
+    HWND w =
+        CreateWindowExA(0, cls, nullptr, WS_CHILD | WS_VISIBLE | style, x, y, width, height, parent,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
+    Pump();
+    seen.clear();
+    return w;
+  }
+
+ private:
+  std::vector<HWND> made_;
+};
+
+// ---------------------------------------------------------------------------
+// Keyboard
+
+TEST_F(HeadlessTest, KeysArriveWithTheirScanCodesAndTranslateToCharacters) {
+  HWND w = Top();
+  ASSERT_EQ(GetFocus(), w);
+  HeadlessKeyDown(0x1E);                  // 'a'
+  EXPECT_LT(GetAsyncKeyState('A'), 0);    // the display's view at once
+  EXPECT_EQ(GetKeyState('A') & 0x80, 0);  // the thread's only when retrieved
+  MSG m;
+  ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(m.hwnd, w);
+  EXPECT_EQ(m.message, static_cast<UINT>(WM_KEYDOWN));
+  EXPECT_EQ(m.wParam, static_cast<WPARAM>('A'));
+  EXPECT_EQ((m.lParam >> 16) & 0xFF, 0x1E);
+  EXPECT_EQ(m.lParam & 0xFFFF, 1);
+  EXPECT_EQ(m.lParam & (1 << 30), 0);  // was up before
+  EXPECT_NE(GetKeyState('A') & 0x80, 0);
+  BYTE scans[256];
+  InputScanCodeState(scans);
+  EXPECT_EQ(scans[0x1E], 0x80);
+  TranslateMessage(&m);
+  ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(m.message, static_cast<UINT>(WM_CHAR));
+  EXPECT_EQ(m.wParam, static_cast<WPARAM>('a'));
+
+  HeadlessKeyUp(0x1E);
+  ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(m.message, static_cast<UINT>(WM_KEYUP));
+  EXPECT_NE(static_cast<DWORD>(m.lParam) & 0xC0000000u, 0u);
+  EXPECT_EQ(GetKeyState('A') & 0x80, 0);
+  InputScanCodeState(scans);
+  EXPECT_EQ(scans[0x1E], 0);
+
+  // An E0 key keeps DirectInput's number in the scan-code state and marks
+  // the message as extended.
+  HeadlessKeyDown(0xC8);
+  ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(m.wParam, static_cast<WPARAM>(VK_UP));
+  EXPECT_NE(m.lParam & (1 << 24), 0);
+  EXPECT_EQ((m.lParam >> 16) & 0xFF, 0x48);
+  InputScanCodeState(scans);
+  EXPECT_EQ(scans[0xC8], 0x80);
+  HeadlessKeyUp(0xC8);
+  Pump();
+}
+
+TEST_F(HeadlessTest, TypingHoldsShiftWhereACharacterNeedsIt) {
+  Top();
+  ASSERT_TRUE(HeadlessType("Hi, 2!"));
+  Pump();
+  std::string typed;
+  for (const Seen& s : seen) {
+    if (s.message == WM_CHAR) typed += static_cast<char>(s.wParam);
+  }
+  EXPECT_EQ(typed, "Hi, 2!");
+  EXPECT_EQ(GetKeyState(VK_SHIFT) & 0x80, 0);
+  EXPECT_FALSE(HeadlessType("\x01"));  // no key types it
+}
+
+TEST_F(HeadlessTest, KeysWithoutAFocusGoToTheActiveWindowAsSystemKeys) {
+  HWND w = Top();
+  SetFocus(nullptr);
+  HeadlessKeyPress(0x39);
+  std::vector<UINT> got = Pump();
+  const std::vector<UINT> want = {WM_SYSKEYDOWN, WM_SYSCHAR, WM_SYSKEYUP};
+  EXPECT_EQ(got, want);
+  EXPECT_EQ(Find(WM_SYSKEYDOWN)->window, w);
+}
+
+TEST_F(HeadlessTest, KeysReachADisabledWindowNever) {
+  HWND w = Top();
+  EnableWindow(w, FALSE);
+  HeadlessKeyPress(0x1E);
+  EXPECT_TRUE(Pump().empty());
+  EnableWindow(w, TRUE);
+}
+
+// ---------------------------------------------------------------------------
+// Mouse
+
+TEST_F(HeadlessTest, ClicksGoToTheChildUnderThePointInItsClientCoordinates) {
+  HWND w = Top();
+  HWND c = Child(w, 100, 50, 40, 30, 5);
+  HeadlessClick(w, 110, 60);
+  std::vector<UINT> got = Pump();
+  const std::vector<UINT> want = {WM_LBUTTONDOWN, WM_LBUTTONUP};
+  EXPECT_EQ(got, want);
+  const Seen* down = Find(WM_LBUTTONDOWN);
+  ASSERT_NE(down, nullptr);
+  EXPECT_EQ(down->window, c);
+  EXPECT_EQ(down->lParam, MAKELPARAM(10, 10));
+  EXPECT_EQ(down->wParam, static_cast<WPARAM>(MK_LBUTTON));
+  EXPECT_EQ(Find(WM_LBUTTONUP)->wParam, 0u);
+
+  // Outside the child the parent gets it; a right click likewise.
+  seen.clear();
+  HeadlessClick(w, 5, 6, 1);
+  Pump();
+  const Seen* right = Find(WM_RBUTTONDOWN);
+  ASSERT_NE(right, nullptr);
+  EXPECT_EQ(right->window, w);
+  EXPECT_EQ(right->lParam, MAKELPARAM(5, 6));
+}
+
+TEST_F(HeadlessTest, StaticControlsTakeClicksOnlyWithSsNotify) {
+  HWND w = Top();
+  HWND quiet = Child(w, 0, 0, 50, 50, 41, "STATIC");
+  HWND loud = Child(w, 60, 0, 50, 50, 42, "STATIC", SS_NOTIFY);
+  HeadlessClick(w, 10, 10);  // through the transparent static to the parent
+  Pump();
+  const Seen* down = Find(WM_LBUTTONDOWN);
+  ASSERT_NE(down, nullptr);
+  EXPECT_EQ(down->window, w);
+  EXPECT_EQ(Find(WM_COMMAND), nullptr);
+  seen.clear();
+  HeadlessClick(w, 70, 10);
+  Pump();
+  const Seen* command = Find(WM_COMMAND);
+  ASSERT_NE(command, nullptr);
+  EXPECT_EQ(command->wParam, MAKEWPARAM(42, STN_CLICKED));
+  EXPECT_EQ(command->lParam, reinterpret_cast<LPARAM>(loud));
+  seen.clear();
+  HeadlessDoubleClick(w, 70, 10);  // STATIC asks for double clicks
+  Pump();
+  ASSERT_EQ(Count(WM_COMMAND), 2);
+  EXPECT_EQ(seen.back().message, static_cast<UINT>(WM_COMMAND));
+  bool doubled = false;
+  for (const Seen& s : seen) doubled |= s.wParam == MAKEWPARAM(42, STN_DBLCLK);
+  EXPECT_TRUE(doubled);
+  (void)quiet;
+}
+
+TEST_F(HeadlessTest, DoubleClicksOnlyForClassesThatAskForThem) {
+  HWND plain = Top();
+  HeadlessDoubleClick(plain, 20, 20);
+  std::vector<UINT> got = Pump();
+  const std::vector<UINT> twice = {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDOWN, WM_LBUTTONUP};
+  EXPECT_EQ(got, twice);
+
+  HWND dbl = Top("HeadlessDouble");
+  HeadlessDoubleClick(dbl, 20, 20);
+  got = Pump();
+  const std::vector<UINT> doubled = {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP};
+  EXPECT_EQ(got, doubled);
+  // Two separate clicks are two clicks.
+  HeadlessClick(dbl, 20, 20);
+  HeadlessClick(dbl, 20, 20);
+  got = Pump();
+  EXPECT_EQ(got, twice);
+}
+
+TEST_F(HeadlessTest, CapturedMouseKeepsComingInTheCaptureWindowsCoordinates) {
+  HWND w = Top();
+  HWND c = Child(w, 100, 50, 40, 30, 5);
+  SetCapture(c);
+  HeadlessMouseMove(w, 10, 20);
+  HeadlessMouseMoveOnScreen(5, 5);  // off the window altogether
+  Pump();
+  ASSERT_EQ(Count(WM_MOUSEMOVE), 1);  // moves in a row collapse into the latest
+  const Seen* move = Find(WM_MOUSEMOVE);
+  EXPECT_EQ(move->window, c);
+  POINT origin{0, 0};
+  ClientToScreen(c, &origin);
+  EXPECT_EQ(static_cast<SHORT>(LOWORD(move->lParam)), 5 - origin.x);
+  EXPECT_EQ(static_cast<SHORT>(HIWORD(move->lParam)), 5 - origin.y);
+  ReleaseCapture();
+}
+
+TEST_F(HeadlessTest, AClickActivatesAnInactiveWindow) {
+  HWND a = Top();
+  HWND b = Top();
+  ASSERT_EQ(GetActiveWindow(), b);
+  HeadlessClick(a, 10, 10);
+  Pump();
+  EXPECT_EQ(GetActiveWindow(), a);
+  const Seen* activate = Find(WM_ACTIVATE, a);
+  ASSERT_NE(activate, nullptr);
+  EXPECT_EQ(LOWORD(activate->wParam), WA_CLICKACTIVE);
+  EXPECT_NE(Find(WM_MOUSEACTIVATE, a), nullptr);
+  EXPECT_NE(Find(WM_LBUTTONDOWN, a), nullptr);
+  EXPECT_EQ(HeadlessFrontWindow(), a);
+}
+
+// ---------------------------------------------------------------------------
+// The window manager
+
+TEST_F(HeadlessTest, CloseBoxIsAButtonPressThatDefWindowProcTurnsIntoWmClose) {
+  HWND w = Top();
+  HeadlessCloseBox(w);
+  MSG m;
+  ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(m.message, static_cast<UINT>(WM_NCLBUTTONDOWN));
+  EXPECT_EQ(m.wParam, static_cast<WPARAM>(HTCLOSE));
+  DispatchMessageA(&m);
+  std::vector<UINT> order;
+  for (const Seen& s : seen) order.push_back(s.message);
+  const std::vector<UINT> want = {WM_NCLBUTTONDOWN, WM_SYSCOMMAND, WM_CLOSE};
+  EXPECT_EQ(order, want);
+  EXPECT_EQ(Find(WM_SYSCOMMAND)->wParam, static_cast<WPARAM>(SC_CLOSE));
+  EXPECT_TRUE(IsWindow(w));  // this procedure keeps the window
+
+  keepOnClose = false;
+  HeadlessCloseBox(w);
+  Pump();
+  EXPECT_FALSE(IsWindow(w));
+  EXPECT_FALSE(HeadlessWindow(w).exists);
+}
+
+TEST_F(HeadlessTest, MenuChoicesPostWmCommandAndGreyedItemsCannotBeChosen) {
+  HWND w = Top();
+  HMENU bar = CreateMenu();
+  HMENU file = CreatePopupMenu();
+  HMENU more = CreatePopupMenu();
+  AppendMenuA(file, MF_STRING, 1, "&Load...");
+  AppendMenuA(file, MF_STRING | MF_GRAYED, 3, "Save As...");
+  AppendMenuA(more, MF_STRING, 12, "Yeah");
+  AppendMenuA(file, MF_POPUP, reinterpret_cast<UINT_PTR>(more), "Even more !");
+  AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), "File");
+  SetMenu(w, bar);
+  EXPECT_EQ(HeadlessWindow(w).menu, bar);
+  Pump();
+  seen.clear();
+
+  EXPECT_TRUE(HeadlessChooseMenu(w, 12));
+  EXPECT_NE(Find(WM_INITMENU), nullptr);
+  EXPECT_EQ(Count(WM_INITMENUPOPUP), 2);  // the title's popup, then the submenu
+  EXPECT_EQ(Find(WM_COMMAND), nullptr);   // posted, not sent
+  MSG m;
+  ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(m.message, static_cast<UINT>(WM_COMMAND));
+  EXPECT_EQ(m.wParam, MAKEWPARAM(12, 0));
+  EXPECT_EQ(m.lParam, 0);
+
+  EXPECT_FALSE(HeadlessChooseMenu(w, 3));
+  EXPECT_FALSE(HeadlessChooseMenu(w, 99));
+  EXPECT_FALSE(PeekMessageA(&m, nullptr, WM_COMMAND, WM_COMMAND, PM_REMOVE));
+  EnableMenuItem(bar, 3, MF_BYCOMMAND | MF_ENABLED);
+  EXPECT_TRUE(HeadlessChooseMenu(w, 3));
+  ASSERT_TRUE(PeekMessageA(&m, nullptr, WM_COMMAND, WM_COMMAND, PM_REMOVE));
+  EXPECT_EQ(LOWORD(m.wParam), 3);
+}
+
+TEST_F(HeadlessTest, TheViewersWindowKeepsItsPictureHeightUnderTheMenu) {
+  const DWORD style = WS_CAPTION | WS_SYSMENU;
+  RECT r{0, 0, 768, 596};
+  AdjustWindowRect(&r, style, FALSE);
+  HWND w = CreateWindowExA(0, "HeadlessPlain", "Kelpie v0.2", style, 50, 50, r.right - r.left,
+                           r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
+  ShowWindow(w, SW_SHOWNORMAL);
+  HMENU bar = CreateMenu();
+  AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(CreatePopupMenu()), "File");
+  SetMenu(w, bar);
+  RECT client;
+  GetClientRect(w, &client);
+  EXPECT_EQ(client.right, 768);
+  EXPECT_EQ(client.bottom, 576);
+  const HeadlessWindowState state = HeadlessWindow(w);
+  EXPECT_EQ(state.title, "Kelpie v0.2");
+  EXPECT_EQ(state.shown, SW_SHOWNORMAL);
+  EXPECT_EQ(state.client.right - state.client.left, 768);
+  EXPECT_EQ(state.client.bottom - state.client.top, 576);
+  EXPECT_EQ(state.outer.left, 50);
+  DestroyWindow(w);
+}
+
+TEST_F(HeadlessTest, MovesAndSizesByTheUserReachTheWindow) {
+  HWND w = Top("HeadlessPlain", 300, 200, WS_OVERLAPPEDWINDOW);
+  RECT before;
+  GetWindowRect(w, &before);
+  HeadlessMove(w, 100, 120);
+  HeadlessMove(w, 140, 150);
+  ASSERT_EQ(Count(WM_MOVE), 2);
+  RECT after;
+  GetWindowRect(w, &after);
+  EXPECT_EQ(after.left, 140);
+  EXPECT_EQ(after.top, 150);
+  EXPECT_EQ(after.right - after.left, before.right - before.left);
+  POINT origin{0, 0};
+  ClientToScreen(w, &origin);
+  EXPECT_EQ(seen.back().message, static_cast<UINT>(WM_MOVE));
+  EXPECT_EQ(seen.back().lParam, MAKELPARAM(origin.x, origin.y));
+  EXPECT_EQ(HeadlessWindow(w).outer.left, 140);
+  EXPECT_EQ(Count(WM_SIZE), 0);
+
+  seen.clear();
+  HeadlessSize(w, 400, 300);
+  const Seen* size = Find(WM_SIZE);
+  ASSERT_NE(size, nullptr);
+  RECT client;
+  GetClientRect(w, &client);
+  EXPECT_EQ(size->lParam, MAKELPARAM(client.right, client.bottom));
+  GetWindowRect(w, &after);
+  EXPECT_EQ(after.right - after.left, 400);
+  EXPECT_EQ(after.bottom - after.top, 300);
+  // The grown part asks to be painted.
+  EXPECT_TRUE(GetUpdateRect(w, nullptr, FALSE));
+  const HeadlessImage image = HeadlessPixels(w);
+  EXPECT_EQ(image.width, client.right);
+  EXPECT_EQ(image.height, client.bottom);
+
+  // A size below the tracking minimum is refused, and the display told so.
+  HeadlessSize(w, 10, 10);
+  GetWindowRect(w, &after);
+  EXPECT_EQ(after.right - after.left, GetSystemMetrics(SM_CXMINTRACK));
+  EXPECT_EQ(HeadlessWindow(w).outer.right - HeadlessWindow(w).outer.left,
+            GetSystemMetrics(SM_CXMINTRACK));
+
+  seen.clear();
+  HeadlessMinimize(w);
+  ASSERT_NE(Find(WM_SIZE), nullptr);
+  EXPECT_EQ(Find(WM_SIZE)->wParam, static_cast<WPARAM>(SIZE_MINIMIZED));
+  EXPECT_EQ(HeadlessWindow(w).shown, SW_SHOWMINIMIZED);
+  seen.clear();
+  HeadlessRestore(w);
+  ASSERT_NE(Find(WM_SIZE), nullptr);
+  EXPECT_EQ(Find(WM_SIZE)->wParam, static_cast<WPARAM>(SIZE_RESTORED));
+  EXPECT_EQ(HeadlessWindow(w).shown, SW_SHOWNORMAL);
+}
+
+TEST_F(HeadlessTest, AFramePressOnASizingBorderAsksToSize) {
+  HWND w = Top("HeadlessPlain", 300, 200, WS_OVERLAPPEDWINDOW);
+  HeadlessFrameButton(w, HTBOTTOMRIGHT);
+  Pump();
+  const Seen* command = Find(WM_SYSCOMMAND);
+  ASSERT_NE(command, nullptr);
+  EXPECT_EQ(command->wParam, static_cast<WPARAM>(SC_SIZE + WMSZ_BOTTOMRIGHT));
+}
+
+TEST_F(HeadlessTest, ActivationComesAndGoesWithTheUser) {
+  HWND a = Top();
+  HWND b = Top();
+  HeadlessActivate(a);
+  EXPECT_EQ(GetActiveWindow(), a);
+  EXPECT_EQ(GetFocus(), a);
+  HeadlessActivate(nullptr);  // another program
+  EXPECT_EQ(GetActiveWindow(), nullptr);
+  EXPECT_EQ(GetForegroundWindow(), nullptr);
+  const Seen* app = nullptr;
+  for (const Seen& s : seen) {
+    if (s.message == WM_ACTIVATEAPP && s.wParam == FALSE) app = &s;
+  }
+  EXPECT_NE(app, nullptr);
+  HeadlessActivate(b);
+  EXPECT_EQ(GetForegroundWindow(), b);
+}
+
+// ---------------------------------------------------------------------------
+// Pixels
+
+TEST_F(HeadlessTest, ScreenShowsChildrenOverTheirParent) {
+  HWND w = Top();
+  HWND c = Child(w, 10, 20, 30, 40, 1);
+  paintColours[c] = RGB(0, 0, 200);
+  // The parent has no WS_CLIPCHILDREN: the child is repainted after it.
+  InvalidateRect(w, nullptr, TRUE);
+  UpdateWindow(w);
+  HeadlessImage shown = HeadlessPixels(w);
+  ASSERT_EQ(shown.width, 300);
+  ASSERT_EQ(shown.height, 200);
+  EXPECT_EQ(shown.Colour(5, 5), GetSysColor(COLOR_BTNFACE));
+  EXPECT_EQ(shown.Colour(10, 20), RGB(0, 0, 200));
+  EXPECT_EQ(shown.Colour(39, 59), RGB(0, 0, 200));
+  EXPECT_EQ(shown.Colour(40, 59), GetSysColor(COLOR_BTNFACE));
+  EXPECT_EQ(shown.Colour(39, 60), GetSysColor(COLOR_BTNFACE));
+  const HeadlessImage child = HeadlessPixels(c);
+  EXPECT_EQ(child.width, 30);
+  EXPECT_EQ(child.height, 40);
+  EXPECT_EQ(child.Colour(0, 0), RGB(0, 0, 200));
+
+  // A hidden child gives its place back to the parent.
+  ShowWindow(c, SW_HIDE);
+  UpdateWindow(w);
+  EXPECT_EQ(HeadlessPixels(w).Colour(15, 25), GetSysColor(COLOR_BTNFACE));
+}
+
+TEST_F(HeadlessTest, WindowContextsDrawAndShowAtOnceAndClipToTheirWindow) {
+  HWND w = Top();
+  HWND c = Child(w, 50, 50, 20, 20, 1);
+  HDC dc = GetDC(c);
+  ASSERT_NE(dc, nullptr);
+  HBRUSH green = CreateSolidBrush(RGB(0, 255, 0));
+  RECT big{-10, -10, 100, 100};
+  FillRect(dc, &big, green);
+  DeleteObject(green);
+  const int presents = HeadlessWindow(w).presents;
+  ReleaseDC(c, dc);
+  EXPECT_GT(HeadlessWindow(w).presents, presents);
+  const HeadlessImage shown = HeadlessPixels(w);
+  EXPECT_EQ(shown.Colour(50, 50), RGB(0, 255, 0));
+  EXPECT_EQ(shown.Colour(69, 69), RGB(0, 255, 0));
+  EXPECT_EQ(shown.Colour(70, 69), GetSysColor(COLOR_BTNFACE));
+  EXPECT_EQ(shown.Colour(49, 50), GetSysColor(COLOR_BTNFACE));
+
+  // The direct path: a window context's pixels, at its own origin.
+  dc = GetDC(c);
+  DC_PIXELS pixels{};
+  ASSERT_TRUE(GetDCPixels(dc, &pixels));
+  EXPECT_EQ(pixels.width, 20);
+  EXPECT_EQ(pixels.height, 20);
+  pixels.bits[3 * pixels.stride + 2] = 0x00123456;
+  EXPECT_EQ(GetPixel(dc, 2, 3), RGB(0x12, 0x34, 0x56));
+  EXPECT_EQ(GetPixel(dc, 20, 0), CLR_INVALID);
+  ReleaseDC(c, dc);
+  EXPECT_EQ(HeadlessPixels(c).At(2, 3), 0x00123456u);
+}
+
+TEST_F(HeadlessTest, ContextsOutDuringAResizeFollowTheNewSurface) {
+  HWND w = Top("HeadlessPlain", 100, 100, WS_OVERLAPPEDWINDOW);
+  HDC dc = GetDC(w);
+  HeadlessSize(w, 500, 400);
+  RECT client;
+  GetClientRect(w, &client);
+  HBRUSH blue = CreateSolidBrush(RGB(0, 0, 255));
+  FillRect(dc, &client, blue);
+  DeleteObject(blue);
+  EXPECT_EQ(GetPixel(dc, client.right - 1, client.bottom - 1), RGB(0, 0, 255));
+  ReleaseDC(w, dc);
+  EXPECT_EQ(HeadlessPixels(w).Colour(client.right - 1, client.bottom - 1), RGB(0, 0, 255));
+}
+
+// ---------------------------------------------------------------------------
+// Waiting
+
+TEST_F(HeadlessTest, StepsRunWhenTheThreadWouldBlock) {
+  HWND w = Top();
+  std::vector<int> ran;
+  HeadlessAddStep([&] {
+    ran.push_back(1);
+    HeadlessKeyPress(0x39);
+  });
+  HeadlessAddStep([&] { ran.push_back(2); });
+  EXPECT_EQ(HeadlessStepsLeft(), 2u);
+  MSG m;
+  ASSERT_TRUE(GetMessageA(&m, nullptr, 0, 0));  // blocks: step 1 runs
+  EXPECT_EQ(m.message, static_cast<UINT>(WM_KEYDOWN));
+  EXPECT_EQ(m.hwnd, w);
+  EXPECT_EQ(ran, std::vector<int>{1});
+  ASSERT_TRUE(GetMessageA(&m, nullptr, 0, 0));  // the key's release is there already
+  EXPECT_EQ(m.message, static_cast<UINT>(WM_KEYUP));
+  EXPECT_EQ(HeadlessStepsLeft(), 1u);
+
+  // A timed wait runs a step too; with none left it times out at once.
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 5000, QS_ALLINPUT),
+            static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_EQ(ran, (std::vector<int>{1, 2}));
+  const DWORD before = HeadlessTime();
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 5000, QS_ALLINPUT),
+            static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_EQ(HeadlessTime() - before, 5000u);
+}
+
+TEST_F(HeadlessTest, BlockingWithNoStepLeftFailsWithTheWaitingCall) {
+  EXPECT_DEATH(
+      {
+        MSG m;
+        GetMessageA(&m, nullptr, 0, 0);
+      },
+      "GetMessageA would wait for input for ever, and no test step is left");
+  EXPECT_DEATH(WaitMessage(), "WaitMessage would wait");
+}
+
+struct Blocked {
+  std::string waiter;
+};
+
+[[noreturn]] void ThrowBlocked(const char* waiter) { throw Blocked{waiter}; }
+
+TEST_F(HeadlessTest, BlockedHookCanTurnTheWaitIntoATestFailure) {
+  HeadlessBlockedHook previous = HeadlessSetBlockedHook(ThrowBlocked);
+  std::string waiter;
+  try {
+    MSG m;
+    GetMessageA(&m, nullptr, 0, 0);
+  } catch (const Blocked& b) {
+    waiter = b.waiter;
+  }
+  HeadlessSetBlockedHook(previous);
+  EXPECT_EQ(waiter, "GetMessageA");
+}
+
+}  // namespace
