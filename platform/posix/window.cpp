@@ -881,25 +881,28 @@ LONG SetWindowLongA(HWND window, int index, LONG value) {
 
 namespace user {
 
+// Counts the window procedures running, so that records of windows destroyed
+// meanwhile stay in memory until the outermost one has returned.
+struct InProcedure {
+  InProcedure() { ++TheState().sendDepth; }
+  ~InProcedure() { --TheState().sendDepth; }
+  InProcedure(const InProcedure&) = delete;
+  InProcedure& operator=(const InProcedure&) = delete;
+};
+
 LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   Window* w = Peek(window);
   if (w == nullptr || w->proc == nullptr) return 0;
-  State& s = TheState();
-  ++s.sendDepth;
-  const LRESULT result = w->proc(window, message, wParam, lParam);
-  --s.sendDepth;
-  return result;
+  const InProcedure running;
+  return w->proc(window, message, wParam, lParam);
 }
 
 }  // namespace user
 
 LRESULT CallWindowProcA(WNDPROC proc, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (proc == nullptr) return 0;
-  State& s = TheState();
-  ++s.sendDepth;
-  const LRESULT result = proc(window, message, wParam, lParam);
-  --s.sendDepth;
-  return result;
+  const InProcedure running;
+  return proc(window, message, wParam, lParam);
 }
 
 // ---------------------------------------------------------------------------

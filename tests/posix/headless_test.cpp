@@ -174,6 +174,24 @@ TEST_F(HeadlessTest, KeysArriveWithTheirScanCodesAndTranslateToCharacters) {
   Pump();
 }
 
+TEST_F(HeadlessTest, PostedMessagesComeBeforeInputAndInputBeforePaint) {
+  HWND w = Top();
+  HeadlessKeyDown(0x1E);
+  InvalidateRect(w, nullptr, FALSE);
+  PostMessageA(w, WM_USER, 0, 0);
+  HeadlessMouseMove(w, 3, 4);
+  std::vector<UINT> order;
+  MSG m;
+  while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+    order.push_back(m.message);
+    DispatchMessageA(&m);
+  }
+  const std::vector<UINT> want = {WM_USER, WM_KEYDOWN, WM_MOUSEMOVE, WM_PAINT};
+  EXPECT_EQ(order, want);
+  HeadlessKeyUp(0x1E);
+  Pump();
+}
+
 TEST_F(HeadlessTest, TypingHoldsShiftWhereACharacterNeedsIt) {
   Top();
   ASSERT_TRUE(HeadlessType("Hi, 2!"));
