@@ -202,6 +202,9 @@ bool TakeMessage(MSG* out, HWND filter, UINT low, UINT high, bool remove) {
   for (size_t i = 0; i < queue.input.size();) {
     QueuedInput& q = queue.input[i];
     if (!Resolve(&q)) {
+      // Input that no window takes still moves the keys and buttons, or a
+      // key released meanwhile would stay down.
+      KeyStateAfterRetrieval(q.message, q.event);
       queue.input.erase(queue.input.begin() + static_cast<std::ptrdiff_t>(i));
       continue;
     }

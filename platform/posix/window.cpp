@@ -564,8 +564,15 @@ BOOL DestroyWindow(HWND window) {
   ParentNotify(w, WM_DESTROY);
   if ((w = Peek(window)) == nullptr) return TRUE;
   if ((w->style & WS_VISIBLE) != 0) {
-    SetWindowPosInternal(window, nullptr, 0, 0, 0, 0,
-                         SWP_HIDEWINDOW | SWP_NOACTIVATE | SWP_NOZORDER | SWP_NOMOVE | SWP_NOSIZE);
+    // A child is hidden as by ShowWindow (with WM_SHOWWINDOW), a top-level
+    // window without it.
+    if (IsTopLevel(w)) {
+      SetWindowPosInternal(
+          window, nullptr, 0, 0, 0, 0,
+          SWP_HIDEWINDOW | SWP_NOACTIVATE | SWP_NOZORDER | SWP_NOMOVE | SWP_NOSIZE);
+    } else {
+      ShowWindow(window, SW_HIDE);
+    }
     if ((w = Peek(window)) == nullptr) return TRUE;
   }
   if (IsTopLevel(w)) {
@@ -1194,8 +1201,10 @@ bool SetWindowPosInternal(HWND window, HWND insertAfter, int x, int y, int cx, i
       InvalidateClient(w, nullptr, true, true);
       EraseNow(w);
     } else if ((flags & SWP_HIDEWINDOW) != 0) {
+      // The parent's background shows again at once where the child was.
       if (Window* parent = IsTopLevel(w) ? nullptr : Peek(w->parent)) {
         InvalidateClient(parent, &w->rect, true, true);
+        EraseNow(parent);
       }
     } else {
       InvalidateAfterChange(w, oldRect, oldClient, moved && !IsTopLevel(w));

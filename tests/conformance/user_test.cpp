@@ -67,24 +67,24 @@ const char* MessageName(UINT m) {
   case x:       \
     return #x;
     NAME(WM_CREATE)
-    NAME(WM_DESTROY) NAME(WM_MOVE) NAME(WM_SIZE) NAME(WM_ACTIVATE) NAME(WM_SETFOCUS)
-        NAME(WM_KILLFOCUS) NAME(WM_ENABLE) NAME(WM_PAINT) NAME(WM_CLOSE) NAME(WM_QUIT)
-            NAME(WM_ERASEBKGND) NAME(WM_SHOWWINDOW) NAME(WM_ACTIVATEAPP) NAME(WM_CANCELMODE) NAME(
-                WM_SETCURSOR) NAME(WM_MOUSEACTIVATE) NAME(WM_CHILDACTIVATE) NAME(WM_GETMINMAXINFO)
-                NAME(WM_SETFONT) NAME(WM_GETFONT) NAME(WM_WINDOWPOSCHANGING)
-                    NAME(WM_WINDOWPOSCHANGED) NAME(WM_NCCREATE) NAME(WM_NCDESTROY)
-                        NAME(WM_NCCALCSIZE) NAME(WM_NCHITTEST) NAME(WM_NCACTIVATE)
-                            NAME(WM_NCLBUTTONDOWN) NAME(WM_KEYDOWN) NAME(WM_KEYUP) NAME(WM_CHAR)
-                                NAME(WM_SYSKEYDOWN) NAME(WM_SYSCHAR) NAME(WM_COMMAND)
-                                    NAME(WM_SYSCOMMAND) NAME(WM_INITMENU) NAME(WM_INITMENUPOPUP)
-                                        NAME(WM_MENUSELECT) NAME(WM_CTLCOLORSTATIC)
-                                            NAME(WM_MOUSEMOVE) NAME(WM_LBUTTONDOWN)
-                                                NAME(WM_LBUTTONUP) NAME(WM_LBUTTONDBLCLK)
-                                                    NAME(WM_PARENTNOTIFY) NAME(WM_CAPTURECHANGED)
-                                                        NAME(WM_QUERYOPEN) NAME(WM_STYLECHANGING)
-                                                            NAME(WM_STYLECHANGED) NAME(WM_USER)
+    NAME(WM_DESTROY)
+    NAME(WM_MOVE) NAME(WM_SIZE) NAME(WM_ACTIVATE) NAME(WM_SETFOCUS) NAME(WM_KILLFOCUS)
+        NAME(WM_ENABLE) NAME(WM_PAINT) NAME(WM_CLOSE) NAME(WM_QUIT) NAME(WM_ERASEBKGND)
+            NAME(WM_SHOWWINDOW) NAME(WM_ACTIVATEAPP) NAME(WM_CANCELMODE) NAME(WM_SETCURSOR) NAME(
+                WM_MOUSEACTIVATE) NAME(WM_CHILDACTIVATE) NAME(WM_GETMINMAXINFO) NAME(WM_SETFONT)
+                NAME(WM_GETFONT) NAME(WM_WINDOWPOSCHANGING) NAME(WM_WINDOWPOSCHANGED)
+                    NAME(WM_NCCREATE) NAME(WM_NCDESTROY) NAME(WM_NCCALCSIZE) NAME(WM_NCHITTEST)
+                        NAME(WM_NCACTIVATE) NAME(WM_NCLBUTTONDOWN) NAME(WM_KEYDOWN) NAME(WM_KEYUP)
+                            NAME(WM_CHAR) NAME(WM_SYSKEYDOWN) NAME(WM_SYSCHAR) NAME(WM_COMMAND)
+                                NAME(WM_SYSCOMMAND) NAME(WM_INITMENU) NAME(WM_INITMENUPOPUP)
+                                    NAME(WM_MENUSELECT) NAME(WM_CTLCOLORSTATIC) NAME(WM_MOUSEMOVE)
+                                        NAME(WM_LBUTTONDOWN) NAME(WM_LBUTTONUP)
+                                            NAME(WM_LBUTTONDBLCLK) NAME(WM_PARENTNOTIFY)
+                                                NAME(WM_CAPTURECHANGED) NAME(WM_QUERYOPEN)
+                                                    NAME(WM_STYLECHANGING) NAME(WM_STYLECHANGED)
+                                                        NAME(WM_USER)
 #undef NAME
-                                                                default : {
+                                                            default : {
       static char buffer[16];
       std::snprintf(buffer, sizeof buffer, "0x%04x", m);
       return buffer;
@@ -615,6 +615,66 @@ TEST_F(UserTest, SubclassSeesEveryMessageWmNcDestroyLast) {
   EXPECT_EQ(subclassLast, static_cast<UINT>(WM_NCDESTROY));
   ASSERT_FALSE(recorded.empty());
   EXPECT_EQ(recorded.back().message, static_cast<UINT>(WM_NCDESTROY));
+  recorded.clear();
+}
+
+// What a subclass finds of its window while WM_NCDESTROY passes through it.
+struct AtNcDestroy {
+  bool seen = false;
+  bool isWindow = false;
+  HANDLE property = nullptr;
+  HMENU menu = nullptr;
+};
+AtNcDestroy atNcDestroy;
+
+LRESULT CALLBACK WatchNcDestroy(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCDESTROY) {
+    atNcDestroy.seen = true;
+    atNcDestroy.isWindow = IsWindow(window) != FALSE;
+    atNcDestroy.property = GetPropA(window, "fx_menu_callback");
+    atNcDestroy.menu = GetMenu(window);
+  }
+  return CallWindowProcA(subclassed, window, message, wParam, lParam);
+}
+
+TEST_F(UserTest, WindowStillHasItsPropertiesAndMenuAtWmNcDestroy) {
+  HWND w = MakeShown();
+  HMENU bar = CreateMenu();
+  AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(CreatePopupMenu()), "M");
+  SetMenu(w, bar);
+  subclassed = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchNcDestroy)));
+  SetPropA(w, "fx_menu_callback", reinterpret_cast<HANDLE>(subclassed));
+  atNcDestroy = AtNcDestroy{};
+  DestroyWindow(w);
+  EXPECT_TRUE(atNcDestroy.seen);
+  EXPECT_TRUE(atNcDestroy.isWindow);
+  EXPECT_EQ(atNcDestroy.property, reinterpret_cast<HANDLE>(subclassed));
+  EXPECT_EQ(atNcDestroy.menu, bar);
+  EXPECT_FALSE(IsMenu(bar));  // gone with the window, after WM_NCDESTROY
+  recorded.clear();
+}
+
+const Msg WmDestroyChild[] = {
+    {WM_PARENTNOTIFY, kSent | kWParam, "w", MAKEWPARAM(WM_DESTROY, 9)},
+    {WM_SHOWWINDOW, kSent | kWParam, "c", FALSE},
+    {WM_WINDOWPOSCHANGING, kSent, "c"},
+    {WM_ERASEBKGND, kSent, "w"},
+    {WM_WINDOWPOSCHANGED, kSent, "c"},
+    {WM_DESTROY, kSent, "c"},
+    {WM_NCDESTROY, kSent, "c"},
+    {0, 0},
+};
+
+TEST_F(UserTest, DestroyingAChildTellsItsParent) {
+  HWND w = MakeShown();
+  HWND c = Make("c", WS_CHILD | WS_VISIBLE, w, 9, 0, 0, 20, 20);
+  Flush();
+  EXPECT_TRUE(DestroyWindow(c));
+  ExpectSequence(WmDestroyChild, "DestroyWindow(child)");
+  Pump();  // the parent repaints where the child was
+  ASSERT_FALSE(recorded.empty());
+  EXPECT_EQ(recorded.front().message, static_cast<UINT>(WM_PAINT));
   recorded.clear();
 }
 
@@ -1269,11 +1329,30 @@ TEST_F(UserTest, StaticWithNotifyReportsClicksToItsParent) {
   SendMessageA(s, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   EXPECT_EQ(SendMessageA(s, WM_GETFONT, 0, 0), reinterpret_cast<LRESULT>(font));
 
+  // The control paints its background with the brush its parent gives.
+  InvalidateRect(s, nullptr, TRUE);
+  UpdateWindow(s);
+  bool askedColour = false;
+  for (const Recorded& r : recorded) {
+    askedColour |= r.message == WM_CTLCOLORSTATIC && r.lParam == reinterpret_cast<LPARAM>(s);
+  }
+  EXPECT_TRUE(askedColour);
+  recorded.clear();
+
   HWND quiet = Make("q", WS_CHILD | WS_VISIBLE, w, 43, 40, 0, 30, 30, 0, "STATIC");
   Flush();
   EXPECT_EQ(SendMessageA(quiet, WM_NCHITTEST, 0, 0), HTTRANSPARENT);
   SendMessageA(quiet, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
   ExpectSequence(WmNothing, "WM_LBUTTONDOWN on a static without SS_NOTIFY");
+
+  // A client edge takes two pixels on each side.
+  HWND edged = Make("e", WS_CHILD | WS_VISIBLE | SS_NOTIFY, w, 44, 0, 0, 772, 580, WS_EX_CLIENTEDGE,
+                    "STATIC");
+  RECT client;
+  GetClientRect(edged, &client);
+  EXPECT_EQ(client.right, 768);
+  EXPECT_EQ(client.bottom, 576);
+  Flush();
 }
 
 // ---------------------------------------------------------------------------

@@ -215,11 +215,19 @@ TEST_F(HeadlessTest, KeysWithoutAFocusGoToTheActiveWindowAsSystemKeys) {
   EXPECT_EQ(Find(WM_SYSKEYDOWN)->window, w);
 }
 
-TEST_F(HeadlessTest, KeysReachADisabledWindowNever) {
+TEST_F(HeadlessTest, KeysReachADisabledWindowNeverYetKeepTheKeyState) {
   HWND w = Top();
+  HeadlessKeyDown(0x1E);
+  Pump();
+  EXPECT_NE(GetKeyState('A') & 0x80, 0);
   EnableWindow(w, FALSE);
-  HeadlessKeyPress(0x1E);
+  HeadlessKeyUp(0x1E);
+  HeadlessKeyPress(0x39);
   EXPECT_TRUE(Pump().empty());
+  EXPECT_EQ(GetKeyState('A') & 0x80, 0);  // not stuck down
+  BYTE scans[256];
+  InputScanCodeState(scans);
+  EXPECT_EQ(scans[0x1E], 0);
   EnableWindow(w, TRUE);
 }
 
