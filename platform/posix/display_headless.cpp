@@ -66,7 +66,9 @@ DWORD Tick() { return TheScreen().clock += 16; }
 POINT ClientPointOfTop(HWND window, int x, int y, HWND* top) {
   POINT p{x, y};
   HWND t = window;
-  while (t != nullptr && (GetWindowLongPtrA(t, GWL_STYLE) & WS_CHILD) != 0) t = GetParent(t);
+  while (t != nullptr && (GetWindowLongPtrA(t, GWL_STYLE) & WS_CHILD) != 0) {
+    t = GetParent(t);
+  }
   MapWindowPoints(window, t, &p, 1);
   *top = t;
   return p;
@@ -102,23 +104,31 @@ void DisplaySetGeometry(HWND window, const RECT& outer, const RECT& client) {
 }
 
 void DisplayShowWindow(HWND window, int state) {
-  if (NativeWindow* w = Native(window)) w->state.shown = state;
+  if (NativeWindow* w = Native(window)) {
+    w->state.shown = state;
+  }
 }
 
 void DisplayActivateWindow(HWND window) { TheScreen().front = window; }
 
 void DisplaySetTitle(HWND window, LPCSTR title) {
-  if (NativeWindow* w = Native(window)) w->state.title = title != nullptr ? title : "";
+  if (NativeWindow* w = Native(window)) {
+    w->state.title = title != nullptr ? title : "";
+  }
 }
 
 void DisplaySetMenu(HWND window, HMENU menu) {
-  if (NativeWindow* w = Native(window)) w->state.menu = menu;
+  if (NativeWindow* w = Native(window)) {
+    w->state.menu = menu;
+  }
 }
 
 void DisplayPresent(HWND window, const DWORD* pixels, LONG width, LONG height, LONG stride,
                     const RECT& dirty) {
   NativeWindow* w = Native(window);
-  if (w == nullptr || pixels == nullptr) return;
+  if (w == nullptr || pixels == nullptr) {
+    return;
+  }
   ++w->state.presents;
   if (w->width != width || w->height != height) {
     // A new size: the whole surface is shown afresh.
@@ -135,7 +145,9 @@ void DisplayPresent(HWND window, const DWORD* pixels, LONG width, LONG height, L
   const LONG left = std::max<LONG>(dirty.left, 0);
   const LONG right = std::min(dirty.right, width);
   for (LONG y = std::max<LONG>(dirty.top, 0); y < std::min(dirty.bottom, height); ++y) {
-    if (right <= left) break;
+    if (right <= left) {
+      break;
+    }
     std::memcpy(
         &w->pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(left)],
         pixels + static_cast<ptrdiff_t>(y) * stride + left,
@@ -146,8 +158,12 @@ void DisplayPresent(HWND window, const DWORD* pixels, LONG width, LONG height, L
 void DisplayDestroyWindow(HWND window) {
   Screen& s = TheScreen();
   s.windows.erase(window);
-  if (s.front == window) s.front = nullptr;
-  if (s.captured == window) s.captured = nullptr;
+  if (s.front == window) {
+    s.front = nullptr;
+  }
+  if (s.captured == window) {
+    s.captured = nullptr;
+  }
 }
 
 void DisplaySetCursor(UINT shape) { TheScreen().cursor = shape; }
@@ -200,7 +216,9 @@ bool HeadlessType(const char* text) {
     for (UINT scan = 1; scan < 0x59 && !found; ++scan) {
       for (int shift = 0; shift < 2 && !found; ++shift) {
         BYTE state[256] = {};
-        if (shift != 0) state[VK_SHIFT] = 0x80;
+        if (shift != 0) {
+          state[VK_SHIFT] = 0x80;
+        }
         WORD out = 0;
         const UINT vk = MapVirtualKeyExA(scan, MAPVK_VSC_TO_VK, layout);
         if (vk != 0 && ToAsciiEx(vk, scan, state, &out, 0, layout) == 1 &&
@@ -210,12 +228,18 @@ bool HeadlessType(const char* text) {
         }
       }
     }
-    if (!found) return false;
+    if (!found) {
+      return false;
+    }
   }
   for (const auto& [scan, shift] : keys) {
-    if (shift) HeadlessKeyDown(kShift);
+    if (shift) {
+      HeadlessKeyDown(kShift);
+    }
     HeadlessKeyPress(scan);
-    if (shift) HeadlessKeyUp(kShift);
+    if (shift) {
+      HeadlessKeyUp(kShift);
+    }
   }
   return true;
 }
@@ -267,7 +291,9 @@ bool HeadlessChooseMenu(HWND window, UINT id) {
 void HeadlessActivate(HWND window) {
   Tick();
   InputActivate(window);
-  if (window != nullptr) TheScreen().front = window;
+  if (window != nullptr) {
+    TheScreen().front = window;
+  }
 }
 
 void HeadlessMove(HWND window, int x, int y) {
@@ -287,12 +313,16 @@ void HeadlessMaximize(HWND window) { InputShowState(window, SW_MAXIMIZE); }
 void HeadlessRestore(HWND window) { InputShowState(window, SW_RESTORE); }
 
 DWORD HeadlessImage::At(LONG x, LONG y) const {
-  if (x < 0 || y < 0 || x >= width || y >= height) return 0xFFFFFFFF;
+  if (x < 0 || y < 0 || x >= width || y >= height) {
+    return 0xFFFFFFFF;
+  }
   return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
 }
 
 COLORREF HeadlessImage::Colour(LONG x, LONG y) const {
-  if (x < 0 || y < 0 || x >= width || y >= height) return CLR_INVALID;
+  if (x < 0 || y < 0 || x >= width || y >= height) {
+    return CLR_INVALID;
+  }
   const DWORD p = At(x, y);
   return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
 }
@@ -303,7 +333,9 @@ HeadlessImage HeadlessPixels(HWND window) {
   const POINT origin = ClientPointOfTop(window, 0, 0, &top);
   const NativeWindow* w = Native(top);
   RECT client{};
-  if (w == nullptr || !GetClientRect(window, &client)) return image;
+  if (w == nullptr || !GetClientRect(window, &client)) {
+    return image;
+  }
   image.width = client.right;
   image.height = client.bottom;
   image.pixels.assign(static_cast<size_t>(image.width) * static_cast<size_t>(image.height),
@@ -312,7 +344,9 @@ HeadlessImage HeadlessPixels(HWND window) {
     for (LONG x = 0; x < image.width; ++x) {
       const LONG sx = origin.x + x;
       const LONG sy = origin.y + y;
-      if (sx < 0 || sy < 0 || sx >= w->width || sy >= w->height) continue;
+      if (sx < 0 || sy < 0 || sx >= w->width || sy >= w->height) {
+        continue;
+      }
       image.pixels[static_cast<size_t>(y) * static_cast<size_t>(image.width) +
                    static_cast<size_t>(x)] =
           w->pixels[static_cast<size_t>(sy) * static_cast<size_t>(w->width) +
@@ -324,7 +358,9 @@ HeadlessImage HeadlessPixels(HWND window) {
 
 RECT HeadlessClientRect(HWND window) {
   RECT r{};
-  if (!GetClientRect(window, &r)) return r;
+  if (!GetClientRect(window, &r)) {
+    return r;
+  }
   POINT corner{0, 0};
   ClientToScreen(window, &corner);
   r.left += corner.x;

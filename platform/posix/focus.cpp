@@ -27,21 +27,29 @@ bool CanActivate(const Window* w, HWND leaving) {
 void ActivateWindow(HWND window, bool byMouse) {
   State& s = TheState();
   const HWND old = s.active;
-  if (old == window) return;
-  if (window != nullptr && Peek(window) == nullptr) return;
+  if (old == window) {
+    return;
+  }
+  if (window != nullptr && Peek(window) == nullptr) {
+    return;
+  }
   if (Peek(old) != nullptr) {
     Send(old, WM_NCACTIVATE, FALSE, reinterpret_cast<LPARAM>(window));
     Send(old, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, IsIconic(old) ? 1 : 0),
          reinterpret_cast<LPARAM>(window));
   }
-  if (window != nullptr && Peek(window) == nullptr) window = nullptr;
+  if (window != nullptr && Peek(window) == nullptr) {
+    window = nullptr;
+  }
   s.active = window;
   if (window == nullptr) {
     if (s.foreground) {
       s.foreground = false;
       SendActivateApp(false);
     }
-    if (s.focus != nullptr) SetFocus(nullptr);
+    if (s.focus != nullptr) {
+      SetFocus(nullptr);
+    }
     return;
   }
   // The active window comes to the top of the screen's z-order.
@@ -51,7 +59,9 @@ void ActivateWindow(HWND window, bool byMouse) {
     s.foreground = true;
     SendActivateApp(true);
   }
-  if (s.active != window) return;
+  if (s.active != window) {
+    return;
+  }
   Send(window, WM_NCACTIVATE, TRUE, reinterpret_cast<LPARAM>(old));
   Send(window, WM_ACTIVATE, MAKEWPARAM(byMouse ? WA_CLICKACTIVE : WA_ACTIVE, IsIconic(window)),
        reinterpret_cast<LPARAM>(old));
@@ -66,7 +76,9 @@ void ActivateOther(HWND leaving) {
   State& s = TheState();
   const Window* w = Peek(leaving);
   HWND next = nullptr;
-  if (w != nullptr && CanActivate(Peek(w->owner), leaving)) next = w->owner;
+  if (w != nullptr && CanActivate(Peek(w->owner), leaving)) {
+    next = w->owner;
+  }
   if (next == nullptr) {
     for (HWND top : s.topLevels) {
       if (CanActivate(Peek(top), leaving)) {
@@ -76,14 +88,22 @@ void ActivateOther(HWND leaving) {
     }
   }
   ActivateWindow(next, false);
-  if (next != nullptr) DisplayActivateWindow(next);
+  if (next != nullptr) {
+    DisplayActivateWindow(next);
+  }
 }
 
 void ForgetWindow(HWND window) {
   State& s = TheState();
-  if (s.active == window) ActivateOther(window);
-  if (s.focus == window) SetFocus(nullptr);
-  if (s.capture == window) ReleaseCapture();
+  if (s.active == window) {
+    ActivateOther(window);
+  }
+  if (s.focus == window) {
+    SetFocus(nullptr);
+  }
+  if (s.capture == window) {
+    ReleaseCapture();
+  }
 }
 
 }  // namespace user
@@ -101,18 +121,30 @@ HWND SetFocus(HWND window) {
     return old;
   }
   Window* w = Find(window);
-  if (w == nullptr) return nullptr;
+  if (w == nullptr) {
+    return nullptr;
+  }
   const HWND top = TopLevelOf(window);
-  if (IsIconic(top)) return nullptr;
+  if (IsIconic(top)) {
+    return nullptr;
+  }
   if (s.active != top) {
     ActivateWindow(top, false);
-    if (Peek(window) == nullptr || s.active != top) return nullptr;
+    if (Peek(window) == nullptr || s.active != top) {
+      return nullptr;
+    }
   }
   const HWND previous = s.focus;
-  if (previous == window) return previous;
+  if (previous == window) {
+    return previous;
+  }
   s.focus = window;
-  if (previous != nullptr) Send(previous, WM_KILLFOCUS, reinterpret_cast<WPARAM>(window), 0);
-  if (s.focus == window) Send(window, WM_SETFOCUS, reinterpret_cast<WPARAM>(previous), 0);
+  if (previous != nullptr) {
+    Send(previous, WM_KILLFOCUS, reinterpret_cast<WPARAM>(window), 0);
+  }
+  if (s.focus == window) {
+    Send(window, WM_SETFOCUS, reinterpret_cast<WPARAM>(previous), 0);
+  }
   return previous;
 }
 
@@ -123,18 +155,24 @@ HWND SetActiveWindow(HWND window) {
   const HWND old = s.active;
   if (window != nullptr) {
     Window* w = Find(window);
-    if (w == nullptr) return nullptr;
+    if (w == nullptr) {
+      return nullptr;
+    }
     window = TopLevelOf(window);
   }
   ActivateWindow(window, false);
-  if (window != nullptr && s.active == window) DisplayActivateWindow(window);
+  if (window != nullptr && s.active == window) {
+    DisplayActivateWindow(window);
+  }
   return old;
 }
 
 HWND GetActiveWindow() { return Peek(TheState().active) != nullptr ? TheState().active : nullptr; }
 
 BOOL SetForegroundWindow(HWND window) {
-  if (Find(window) == nullptr) return FALSE;
+  if (Find(window) == nullptr) {
+    return FALSE;
+  }
   SetActiveWindow(window);
   return TRUE;
 }
@@ -147,7 +185,9 @@ HWND GetForegroundWindow() {
 HWND SetCapture(HWND window) {
   State& s = TheState();
   const HWND old = s.capture;
-  if (window != nullptr && Find(window) == nullptr) return nullptr;
+  if (window != nullptr && Find(window) == nullptr) {
+    return nullptr;
+  }
   s.capture = window;
   if (old != nullptr && old != window) {
     Send(old, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(window));
@@ -171,7 +211,9 @@ HWND GetCapture() { return Peek(TheState().capture) != nullptr ? TheState().capt
 
 BOOL EnableWindow(HWND window, BOOL enable) {
   Window* w = Find(window);
-  if (w == nullptr) return FALSE;
+  if (w == nullptr) {
+    return FALSE;
+  }
   const bool wasDisabled = (w->style & WS_DISABLED) != 0;
   if (enable && wasDisabled) {
     w->style &= ~static_cast<DWORD>(WS_DISABLED);
@@ -180,10 +222,14 @@ BOOL EnableWindow(HWND window, BOOL enable) {
     // Asked to disable, a window is told to end any mode it is in, even
     // when it was disabled already.
     Send(window, WM_CANCELMODE, 0, 0);
-    if ((w = Peek(window)) == nullptr || wasDisabled) return wasDisabled ? TRUE : FALSE;
+    if ((w = Peek(window)) == nullptr || wasDisabled) {
+      return wasDisabled ? TRUE : FALSE;
+    }
     w->style |= WS_DISABLED;
     const HWND focus = TheState().focus;
-    if (focus == window || IsChild(window, focus)) SetFocus(nullptr);
+    if (focus == window || IsChild(window, focus)) {
+      SetFocus(nullptr);
+    }
     Send(window, WM_ENABLE, FALSE, 0);
   }
   return wasDisabled ? TRUE : FALSE;

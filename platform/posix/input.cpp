@@ -109,7 +109,7 @@ constexpr ShiftPair kCharacters[] = {
     {VK_ESCAPE, 0x1B, 0x1B},
 };
 
-const HKL kUsLayout = reinterpret_cast<HKL>(static_cast<uintptr_t>(0x04090409));
+const HKL kUsLayout = FromNumber<HKL>(0x04090409);
 
 struct KeyState {
   BYTE sync[256] = {};       // GetKeyState: as retrieved messages left it
@@ -145,7 +145,9 @@ BYTE SidedKey(UINT scan) {
 
 void SetDown(BYTE* table, UINT vk, bool down) {
   if (down) {
-    if ((table[vk] & 0x80) == 0) table[vk] ^= 0x01;  // toggled by each press
+    if ((table[vk] & 0x80) == 0) {
+      table[vk] ^= 0x01;  // toggled by each press
+    }
     table[vk] |= 0x80;
   } else {
     table[vk] &= 0x7F;
@@ -168,10 +170,14 @@ UINT VkToScan(UINT vk) {
       break;
   }
   for (UINT scan = 1; scan < sizeof kScanToVk; ++scan) {
-    if (kScanToVk[scan] == vk) return scan;
+    if (kScanToVk[scan] == vk) {
+      return scan;
+    }
   }
   for (UINT code = 1; code < 0x80; ++code) {
-    if (ExtendedScanToVk(code) == vk) return code;
+    if (ExtendedScanToVk(code) == vk) {
+      return code;
+    }
   }
   return 0;
 }
@@ -194,10 +200,18 @@ UINT ScanToVirtualKey(UINT scan) {
 
 LPARAM KeyLParam(UINT scan, bool down, bool wasDown, bool alt) {
   DWORD l = 1 | ((scan & 0x7F) << 16);
-  if (scan >= 0x80) l |= 1u << 24;
-  if (alt) l |= 1u << 29;
-  if (wasDown || !down) l |= 1u << 30;
-  if (!down) l |= 1u << 31;
+  if (scan >= 0x80) {
+    l |= 1u << 24;
+  }
+  if (alt) {
+    l |= 1u << 29;
+  }
+  if (wasDown || !down) {
+    l |= 1u << 30;
+  }
+  if (!down) {
+    l |= 1u << 31;
+  }
   return static_cast<LPARAM>(l);
 }
 
@@ -212,15 +226,18 @@ void KeyStateAfterRetrieval(const MSG& message, const InputEvent& event) {
   if (event.kind == InputEvent::kKey) {
     const bool down = event.message == WM_KEYDOWN;
     SetDown(k.sync, event.vk & 0xFF, down);
-    if (const BYTE sided = SidedKey(event.scan)) SetDown(k.sync, sided, down);
+    if (const BYTE sided = SidedKey(event.scan)) {
+      SetDown(k.sync, sided, down);
+    }
     k.scanCodes[event.scan & 0xFF] = down ? 0x80 : 0;
     return;
   }
   switch (event.message) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
-      if (event.kind == InputEvent::kMouse)
+      if (event.kind == InputEvent::kMouse) {
         SetDown(k.sync, VK_LBUTTON, event.message == WM_LBUTTONDOWN);
+      }
       break;
     case WM_RBUTTONDOWN:
     case WM_RBUTTONUP:
@@ -248,24 +265,32 @@ using namespace user;
 // Key state and layout
 
 SHORT GetKeyState(int virtualKey) {
-  if (virtualKey < 0 || virtualKey > 255) return 0;
+  if (virtualKey < 0 || virtualKey > 255) {
+    return 0;
+  }
   const BYTE b = Keys().sync[virtualKey];
   return static_cast<SHORT>(((b & 0x80) != 0 ? 0x8080 : 0) | (b & 0x01));
 }
 
 SHORT GetAsyncKeyState(int virtualKey) {
-  if (virtualKey < 0 || virtualKey > 255) return 0;
+  if (virtualKey < 0 || virtualKey > 255) {
+    return 0;
+  }
   return static_cast<SHORT>((Keys().async[virtualKey] & 0x80) != 0 ? 0x8000 : 0);
 }
 
 BOOL GetKeyboardState(PBYTE keyState) {
-  if (keyState == nullptr) return FALSE;
+  if (keyState == nullptr) {
+    return FALSE;
+  }
   std::memcpy(keyState, Keys().sync, 256);
   return TRUE;
 }
 
 BOOL SetKeyboardState(PBYTE keyState) {
-  if (keyState == nullptr) return FALSE;
+  if (keyState == nullptr) {
+    return FALSE;
+  }
   std::memcpy(Keys().sync, keyState, 256);
   return TRUE;
 }
@@ -286,14 +311,20 @@ UINT MapVirtualKeyExA(UINT code, UINT mapType, HKL) {
       }
       if (mapType == MAPVK_VSC_TO_VK_EX) {
         const UINT sided = SidedKey((code & 0xFF00) == 0xE000 ? (code & 0x7F) | 0x80 : code);
-        if (sided != 0) vk = sided;
+        if (sided != 0) {
+          vk = sided;
+        }
       }
       return vk;
     }
     case MAPVK_VK_TO_CHAR:
-      if (code >= 'A' && code <= 'Z') return code;
+      if (code >= 'A' && code <= 'Z') {
+        return code;
+      }
       for (const ShiftPair& p : kCharacters) {
-        if (p.vk == code) return static_cast<BYTE>(p.plain);
+        if (p.vk == code) {
+          return static_cast<BYTE>(p.plain);
+        }
       }
       return 0;
     default:
@@ -302,14 +333,18 @@ UINT MapVirtualKeyExA(UINT code, UINT mapType, HKL) {
 }
 
 int ToAsciiEx(UINT virtualKey, UINT scanCode, const BYTE* keyState, LPWORD out, UINT, HKL) {
-  if (out == nullptr || keyState == nullptr || (scanCode & 0x8000) != 0) return 0;
+  if (out == nullptr || keyState == nullptr || (scanCode & 0x8000) != 0) {
+    return 0;
+  }
   auto down = [&](UINT vk) { return (keyState[vk] & 0x80) != 0; };
   const bool shift = down(VK_SHIFT) || down(VK_LSHIFT) || down(VK_RSHIFT);
   const bool control = down(VK_CONTROL) || down(VK_LCONTROL) || down(VK_RCONTROL);
   const bool alt = down(VK_MENU) || down(VK_LMENU) || down(VK_RMENU);
   const bool caps = (keyState[VK_CAPITAL] & 0x01) != 0;
   const bool numLock = (keyState[VK_NUMLOCK] & 0x01) != 0;
-  if (control && alt) return 0;
+  if (control && alt) {
+    return 0;
+  }
   WORD c = 0;
   if (virtualKey >= 'A' && virtualKey <= 'Z') {
     if (control) {
@@ -318,10 +353,14 @@ int ToAsciiEx(UINT virtualKey, UINT scanCode, const BYTE* keyState, LPWORD out, 
       c = static_cast<WORD>(shift != caps ? virtualKey : virtualKey - 'A' + 'a');
     }
   } else if (virtualKey >= VK_NUMPAD0 && virtualKey <= VK_NUMPAD9) {
-    if (!numLock) return 0;
+    if (!numLock) {
+      return 0;
+    }
     c = static_cast<WORD>('0' + virtualKey - VK_NUMPAD0);
   } else if (virtualKey == VK_DECIMAL) {
-    if (!numLock) return 0;
+    if (!numLock) {
+      return 0;
+    }
     c = '.';
   } else if (control) {
     switch (virtualKey) {
@@ -356,7 +395,9 @@ int ToAsciiEx(UINT virtualKey, UINT scanCode, const BYTE* keyState, LPWORD out, 
         break;
       }
     }
-    if (c == 0) return 0;
+    if (c == 0) {
+      return 0;
+    }
   }
   *out = c;
   return 1;
@@ -369,7 +410,9 @@ void InputKey(UINT scanCode, bool down, DWORD time) {
   scanCode &= 0xFF;
   const UINT vk = ScanToVirtualKey(scanCode);
   AsyncKeyState(vk, down);
-  if (const BYTE sided = SidedKey(scanCode)) AsyncKeyState(sided, down);
+  if (const BYTE sided = SidedKey(scanCode)) {
+    AsyncKeyState(sided, down);
+  }
   InputEvent e;
   e.kind = InputEvent::kKey;
   e.message = down ? WM_KEYDOWN : WM_KEYUP;
@@ -383,7 +426,9 @@ void InputKey(UINT scanCode, bool down, DWORD time) {
 namespace {
 
 POINT ToScreen(HWND window, POINT point) {
-  if (window != nullptr) ClientToScreen(window, &point);
+  if (window != nullptr) {
+    ClientToScreen(window, &point);
+  }
   return point;
 }
 
@@ -401,7 +446,9 @@ void InputMouseMove(HWND window, POINT point, DWORD time) {
 }
 
 void InputMouseButton(HWND window, POINT point, int button, bool down, DWORD time) {
-  if (button < 0 || button > 2) return;
+  if (button < 0 || button > 2) {
+    return;
+  }
   static const UINT keys[3] = {VK_LBUTTON, VK_RBUTTON, VK_MBUTTON};
   AsyncKeyState(keys[button], down);
   InputEvent e;
@@ -416,7 +463,9 @@ void InputMouseButton(HWND window, POINT point, int button, bool down, DWORD tim
 
 void InputFrameButton(HWND window, int hitTest, DWORD time) {
   const Window* w = Peek(window);
-  if (w == nullptr) return;
+  if (w == nullptr) {
+    return;
+  }
   const RECT r = ScreenRect(w);
   InputEvent e;
   e.kind = InputEvent::kNonClient;
@@ -464,20 +513,26 @@ void InputActivate(HWND window) {
   }
   const HWND top = TopLevelOf(window);
   const Window* w = Peek(top);
-  if (w == nullptr || (w->style & WS_DISABLED) != 0) return;
+  if (w == nullptr || (w->style & WS_DISABLED) != 0) {
+    return;
+  }
   ActivateWindow(top, false);
 }
 
 void InputMoved(HWND window, POINT position) {
   const Window* w = Peek(window);
-  if (w == nullptr || !IsTopLevel(w)) return;
+  if (w == nullptr || !IsTopLevel(w)) {
+    return;
+  }
   SetWindowPosInternal(window, nullptr, position.x, position.y, 0, 0,
                        SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void InputSized(HWND window, LONG width, LONG height) {
   const Window* w = Peek(window);
-  if (w == nullptr || !IsTopLevel(w)) return;
+  if (w == nullptr || !IsTopLevel(w)) {
+    return;
+  }
   SetWindowPosInternal(window, nullptr, 0, 0, static_cast<int>(width), static_cast<int>(height),
                        SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   // The program may have kept the window from taking that size.
@@ -489,7 +544,9 @@ void InputSized(HWND window, LONG width, LONG height) {
 
 void InputShowState(HWND window, int command) {
   const Window* w = Peek(window);
-  if (w == nullptr || !IsTopLevel(w)) return;
+  if (w == nullptr || !IsTopLevel(w)) {
+    return;
+  }
   if (command == SW_MINIMIZE || command == SW_MAXIMIZE || command == SW_RESTORE) {
     ShowWindow(window, command);
   }
@@ -501,7 +558,9 @@ void InputScanCodeState(BYTE state[256]) { std::memcpy(state, Keys().scanCodes, 
 // The pointer
 
 BOOL GetCursorPos(LPPOINT point) {
-  if (point == nullptr) return FALSE;
+  if (point == nullptr) {
+    return FALSE;
+  }
   *point = CursorPosition();
   return TRUE;
 }

@@ -45,7 +45,7 @@ Menu* FindMenu(HMENU handle) {
 
 HMENU NewMenu(bool popup) {
   static uintptr_t next = 0x20000;
-  auto handle = reinterpret_cast<HMENU>(next);
+  auto handle = FromParam<HMENU>(next);
   next += 4;
   auto menu = std::make_unique<Menu>();
   menu->popup = popup;
@@ -65,12 +65,16 @@ struct Found {
 
 bool FindCommand(HMENU handle, UINT id, Found* found, int depth) {
   Menu* menu = FindMenu(handle);
-  if (menu == nullptr || depth > 64) return false;
+  if (menu == nullptr || depth > 64) {
+    return false;
+  }
   for (size_t i = 0; i < menu->items.size(); ++i) {
     MenuItem& item = menu->items[i];
     if ((item.flags & MF_POPUP) != 0) {
       found->path.emplace_back(item.submenu, static_cast<int>(i));
-      if (FindCommand(item.submenu, id, found, depth + 1)) return true;
+      if (FindCommand(item.submenu, id, found, depth + 1)) {
+        return true;
+      }
       found->path.pop_back();
     } else if ((item.flags & MF_SEPARATOR) == 0 && item.id == id) {
       found->item = &item;
@@ -84,7 +88,9 @@ bool FindCommand(HMENU handle, UINT id, Found* found, int depth) {
 MenuItem* FindItem(HMENU handle, UINT item, UINT flags) {
   if ((flags & MF_BYPOSITION) != 0) {
     Menu* menu = FindMenu(handle);
-    if (menu == nullptr || item >= menu->items.size()) return nullptr;
+    if (menu == nullptr || item >= menu->items.size()) {
+      return nullptr;
+    }
     return &menu->items[item];
   }
   Found found;
@@ -97,11 +103,15 @@ bool MenuExists(HMENU menu) { return menu != nullptr && Menus().count(menu) != 0
 
 void MenuDestroyTree(HMENU handle) {
   auto it = Menus().find(handle);
-  if (it == Menus().end()) return;
+  if (it == Menus().end()) {
+    return;
+  }
   std::unique_ptr<Menu> menu = std::move(it->second);
   Menus().erase(it);
   for (const MenuItem& item : menu->items) {
-    if ((item.flags & MF_POPUP) != 0) MenuDestroyTree(item.submenu);
+    if ((item.flags & MF_POPUP) != 0) {
+      MenuDestroyTree(item.submenu);
+    }
   }
 }
 
@@ -114,7 +124,9 @@ HMENU CreateMenu() { return NewMenu(false); }
 HMENU CreatePopupMenu() { return NewMenu(true); }
 
 BOOL DestroyMenu(HMENU menu) {
-  if (FindMenu(menu) == nullptr) return FALSE;
+  if (FindMenu(menu) == nullptr) {
+    return FALSE;
+  }
   MenuDestroyTree(menu);
   return TRUE;
 }
@@ -123,12 +135,14 @@ BOOL IsMenu(HMENU menu) { return MenuExists(menu) ? TRUE : FALSE; }
 
 BOOL AppendMenuA(HMENU handle, UINT flags, UINT_PTR idNewItem, LPCSTR newItem) {
   Menu* menu = FindMenu(handle);
-  if (menu == nullptr) return FALSE;
+  if (menu == nullptr) {
+    return FALSE;
+  }
   MenuItem item;
   item.flags = flags & (MF_GRAYED | MF_DISABLED | MF_CHECKED | MF_BITMAP | MF_OWNERDRAW | MF_POPUP |
                         MF_MENUBARBREAK | MF_MENUBREAK | MF_SEPARATOR | MF_HELP | MF_DEFAULT);
   if ((flags & MF_POPUP) != 0) {
-    item.submenu = reinterpret_cast<HMENU>(idNewItem);
+    item.submenu = FromParam<HMENU>(idNewItem);
     if (!MenuExists(item.submenu) || item.submenu == handle) {
       SetLastError(ERROR_INVALID_MENU_HANDLE);
       return FALSE;
@@ -148,14 +162,20 @@ BOOL AppendMenuA(HMENU handle, UINT flags, UINT_PTR idNewItem, LPCSTR newItem) {
 
 BOOL SetMenu(HWND window, HMENU menu) {
   Window* w = Find(window);
-  if (w == nullptr) return FALSE;
+  if (w == nullptr) {
+    return FALSE;
+  }
   if (!IsTopLevel(w)) {
     SetLastError(ERROR_CHILD_WINDOW_MENU);
     return FALSE;
   }
-  if (menu != nullptr && FindMenu(menu) == nullptr) return FALSE;
+  if (menu != nullptr && FindMenu(menu) == nullptr) {
+    return FALSE;
+  }
   w->menu = menu;
-  if (w->native) DisplaySetMenu(window, menu);
+  if (w->native) {
+    DisplaySetMenu(window, menu);
+  }
   // The frame changes: the bar takes its height from the client area.
   SetWindowPosInternal(window, nullptr, 0, 0, 0, 0,
                        SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
@@ -169,14 +189,20 @@ HMENU GetMenu(HWND window) {
 
 BOOL DrawMenuBar(HWND window) {
   const Window* w = Find(window);
-  if (w == nullptr || !IsTopLevel(w)) return FALSE;
-  if (w->native) DisplaySetMenu(window, w->menu);
+  if (w == nullptr || !IsTopLevel(w)) {
+    return FALSE;
+  }
+  if (w->native) {
+    DisplaySetMenu(window, w->menu);
+  }
   return TRUE;
 }
 
 BOOL EnableMenuItem(HMENU menu, UINT idEnableItem, UINT enable) {
   MenuItem* item = FindItem(menu, idEnableItem, enable);
-  if (item == nullptr) return -1;
+  if (item == nullptr) {
+    return -1;
+  }
   const UINT previous = item->flags & kStateBits;
   item->flags = (item->flags & ~kStateBits) | (enable & kStateBits);
   return static_cast<BOOL>(previous);
@@ -184,7 +210,9 @@ BOOL EnableMenuItem(HMENU menu, UINT idEnableItem, UINT enable) {
 
 DWORD CheckMenuItem(HMENU menu, UINT idCheckItem, UINT check) {
   MenuItem* item = FindItem(menu, idCheckItem, check);
-  if (item == nullptr) return static_cast<DWORD>(-1);
+  if (item == nullptr) {
+    return static_cast<DWORD>(-1);
+  }
   const UINT previous = item->flags & MF_CHECKED;
   item->flags = (item->flags & ~static_cast<UINT>(MF_CHECKED)) | (check & MF_CHECKED);
   return previous;
@@ -192,7 +220,9 @@ DWORD CheckMenuItem(HMENU menu, UINT idCheckItem, UINT check) {
 
 UINT GetMenuState(HMENU menu, UINT id, UINT flags) {
   const MenuItem* item = FindItem(menu, id, flags);
-  if (item == nullptr) return static_cast<UINT>(-1);
+  if (item == nullptr) {
+    return static_cast<UINT>(-1);
+  }
   if ((item->flags & MF_POPUP) != 0) {
     const Menu* sub = FindMenu(item->submenu);
     const UINT count = sub != nullptr ? static_cast<UINT>(sub->items.size()) : 0;
@@ -226,9 +256,15 @@ HMENU GetSubMenu(HMENU menu, int position) {
 
 int GetMenuStringA(HMENU menu, UINT idItem, LPSTR text, int maxCount, UINT flags) {
   const MenuItem* item = FindItem(menu, idItem, flags);
-  if (item == nullptr) return 0;
-  if (text == nullptr) return static_cast<int>(item->text.size());
-  if (maxCount <= 0) return 0;
+  if (item == nullptr) {
+    return 0;
+  }
+  if (text == nullptr) {
+    return static_cast<int>(item->text.size());
+  }
+  if (maxCount <= 0) {
+    return 0;
+  }
   const size_t n = std::min(item->text.size(), static_cast<size_t>(maxCount - 1));
   item->text.copy(text, n);
   text[n] = '\0';
@@ -243,13 +279,21 @@ BOOL GetMenuItemInfoA(HMENU menu, UINT id, BOOL byPosition, LPMENUITEMINFOA info
   }
   const UINT typeBits =
       MF_BITMAP | MF_OWNERDRAW | MF_SEPARATOR | MF_MENUBARBREAK | MF_MENUBREAK | MF_HELP;
-  if ((info->fMask & (MIIM_FTYPE | MIIM_TYPE)) != 0) info->fType = item->flags & typeBits;
+  if ((info->fMask & (MIIM_FTYPE | MIIM_TYPE)) != 0) {
+    info->fType = item->flags & typeBits;
+  }
   if ((info->fMask & MIIM_STATE) != 0) {
     info->fState = item->flags & (MF_GRAYED | MF_DISABLED | MF_CHECKED | MF_DEFAULT);
   }
-  if ((info->fMask & MIIM_ID) != 0) info->wID = static_cast<UINT>(item->id);
-  if ((info->fMask & MIIM_SUBMENU) != 0) info->hSubMenu = item->submenu;
-  if ((info->fMask & MIIM_DATA) != 0) info->dwItemData = item->data;
+  if ((info->fMask & MIIM_ID) != 0) {
+    info->wID = static_cast<UINT>(item->id);
+  }
+  if ((info->fMask & MIIM_SUBMENU) != 0) {
+    info->hSubMenu = item->submenu;
+  }
+  if ((info->fMask & MIIM_DATA) != 0) {
+    info->dwItemData = item->data;
+  }
   if ((info->fMask & (MIIM_STRING | MIIM_TYPE)) != 0 &&
       (item->flags & (MF_BITMAP | MF_OWNERDRAW | MF_SEPARATOR)) == 0) {
     if (info->dwTypeData != nullptr && info->cch > 0) {
@@ -267,14 +311,20 @@ BOOL GetMenuItemInfoA(HMENU menu, UINT id, BOOL byPosition, LPMENUITEMINFOA info
 
 bool InputMenuCommand(HWND window, UINT id) {
   Window* w = Peek(window);
-  if (w == nullptr || !IsTopLevel(w) || !MenuExists(w->menu) || !IsEnabledTree(w)) return false;
+  if (w == nullptr || !IsTopLevel(w) || !MenuExists(w->menu) || !IsEnabledTree(w)) {
+    return false;
+  }
   const HMENU bar = w->menu;
   Found found;
-  if (!FindCommand(bar, id, &found, 0)) return false;
+  if (!FindCommand(bar, id, &found, 0)) {
+    return false;
+  }
   Send(window, WM_ENTERMENULOOP, FALSE, 0);
   Send(window, WM_INITMENU, reinterpret_cast<WPARAM>(bar), 0);
   for (const auto& [popup, place] : found.path) {
-    if (Peek(window) == nullptr) return false;
+    if (Peek(window) == nullptr) {
+      return false;
+    }
     Send(window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), MAKELPARAM(place, FALSE));
   }
   // The program may have changed the item while its popup opened.
@@ -287,7 +337,9 @@ bool InputMenuCommand(HWND window, UINT id) {
   }
   Send(window, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
   Send(window, WM_EXITMENULOOP, FALSE, 0);
-  if (!chosen || Peek(window) == nullptr) return false;
+  if (!chosen || Peek(window) == nullptr) {
+    return false;
+  }
   PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, 0), 0);
   return true;
 }

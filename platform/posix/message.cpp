@@ -48,18 +48,32 @@ bool InRange(UINT message, UINT low, UINT high) {
 }
 
 bool ForWindow(HWND target, HWND filter) {
-  if (filter == nullptr) return true;
-  if (filter == reinterpret_cast<HWND>(-1)) return target == nullptr;
+  if (filter == nullptr) {
+    return true;
+  }
+  if (filter == FromNumber<HWND>(-1)) {
+    return target == nullptr;
+  }
   return target == filter || IsChild(filter, target);
 }
 
 WPARAM MouseKeys() {
   WPARAM keys = 0;
-  if (KeyIsDown(VK_LBUTTON)) keys |= MK_LBUTTON;
-  if (KeyIsDown(VK_RBUTTON)) keys |= MK_RBUTTON;
-  if (KeyIsDown(VK_MBUTTON)) keys |= MK_MBUTTON;
-  if (KeyIsDown(VK_SHIFT)) keys |= MK_SHIFT;
-  if (KeyIsDown(VK_CONTROL)) keys |= MK_CONTROL;
+  if (KeyIsDown(VK_LBUTTON)) {
+    keys |= MK_LBUTTON;
+  }
+  if (KeyIsDown(VK_RBUTTON)) {
+    keys |= MK_RBUTTON;
+  }
+  if (KeyIsDown(VK_MBUTTON)) {
+    keys |= MK_MBUTTON;
+  }
+  if (KeyIsDown(VK_SHIFT)) {
+    keys |= MK_SHIFT;
+  }
+  if (KeyIsDown(VK_CONTROL)) {
+    keys |= MK_CONTROL;
+  }
   return keys;
 }
 
@@ -79,12 +93,20 @@ bool ResolveKey(QueuedInput* q) {
     sys = true;
   }
   const bool alt = e.vk == VK_MENU ? down : KeyIsDown(VK_MENU);
-  if (alt && !KeyIsDown(VK_CONTROL)) sys = true;
-  if (e.vk == VK_F10) sys = true;
+  if (alt && !KeyIsDown(VK_CONTROL)) {
+    sys = true;
+  }
+  if (e.vk == VK_F10) {
+    sys = true;
+  }
   const Window* w = Peek(target);
-  if (w == nullptr || !IsEnabledTree(w)) return false;
+  if (w == nullptr || !IsEnabledTree(w)) {
+    return false;
+  }
   UINT message = down ? WM_KEYDOWN : WM_KEYUP;
-  if (sys) message = down ? WM_SYSKEYDOWN : WM_SYSKEYUP;
+  if (sys) {
+    message = down ? WM_SYSKEYDOWN : WM_SYSKEYUP;
+  }
   const bool wasDown = KeyIsDown(e.vk);
   q->message = MSG{target, message, e.vk, KeyLParam(e.scan, down, wasDown, alt), e.time, e.screen};
   return true;
@@ -109,7 +131,9 @@ bool ResolveMouse(QueuedInput* q) {
     target = top != nullptr ? WindowAtPoint(top, e.screen, &hit) : nullptr;
   }
   const Window* w = Peek(target);
-  if (w == nullptr || !IsEnabledTree(w)) return false;
+  if (w == nullptr || !IsEnabledTree(w)) {
+    return false;
+  }
   UINT message = e.message;
   LPARAM lParam;
   WPARAM wParam;
@@ -167,13 +191,19 @@ bool Resolve(QueuedInput* q) {
 bool Retrieve(QueuedInput* q) {
   const MSG& m = q->message;
   KeyStateAfterRetrieval(m, q->event);
-  if (q->event.kind == InputEvent::kKey || GetCapture() != nullptr) return true;
+  if (q->event.kind == InputEvent::kKey || GetCapture() != nullptr) {
+    return true;
+  }
   const HWND target = m.hwnd;
   const UINT mouse = q->event.message;
   Send(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target), MAKELPARAM(q->event.hitTest, mouse));
-  if (!IsButtonDown(mouse) || Peek(target) == nullptr) return true;
+  if (!IsButtonDown(mouse) || Peek(target) == nullptr) {
+    return true;
+  }
   const HWND top = TopLevelOf(target);
-  if (top == GetActiveWindow() || Peek(top) == nullptr) return true;
+  if (top == GetActiveWindow() || Peek(top) == nullptr) {
+    return true;
+  }
   const LRESULT how = Send(target, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(top),
                            MAKELPARAM(q->event.hitTest, mouse));
   if (how == MA_ACTIVATE || how == MA_ACTIVATEANDEAT) {
@@ -188,15 +218,21 @@ bool TakeMessage(MSG* out, HWND filter, UINT low, UINT high, bool remove) {
   Queue& queue = TheQueue();
   ReapDestroyed();
   for (auto it = queue.posted.begin(); it != queue.posted.end(); ++it) {
-    if (!ForWindow(it->hwnd, filter) || !InRange(it->message, low, high)) continue;
+    if (!ForWindow(it->hwnd, filter) || !InRange(it->message, low, high)) {
+      continue;
+    }
     *out = *it;
-    if (remove) queue.posted.erase(it);
+    if (remove) {
+      queue.posted.erase(it);
+    }
     return true;
   }
-  if (queue.quit && (filter == nullptr || filter == reinterpret_cast<HWND>(-1)) &&
+  if (queue.quit && (filter == nullptr || filter == FromNumber<HWND>(-1)) &&
       InRange(WM_QUIT, low, high)) {
     *out = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(queue.quitCode), 0, Now(), CursorPosition()};
-    if (remove) queue.quit = false;
+    if (remove) {
+      queue.quit = false;
+    }
     return true;
   }
   for (size_t i = 0; i < queue.input.size();) {
@@ -218,8 +254,12 @@ bool TakeMessage(MSG* out, HWND filter, UINT low, UINT high, bool remove) {
     }
     QueuedInput taken = q;
     queue.input.erase(queue.input.begin() + static_cast<std::ptrdiff_t>(i));
-    if (!Retrieve(&taken)) continue;
-    if (Peek(taken.message.hwnd) == nullptr) continue;
+    if (!Retrieve(&taken)) {
+      continue;
+    }
+    if (Peek(taken.message.hwnd) == nullptr) {
+      continue;
+    }
     *out = taken.message;
     return true;
   }
@@ -258,7 +298,9 @@ bool QueueHasMessages(UINT wakeMask) {
       (!queue.posted.empty() || queue.quit)) {
     return true;
   }
-  if ((wakeMask & QS_INPUT) != 0 && !queue.input.empty()) return true;
+  if ((wakeMask & QS_INPUT) != 0 && !queue.input.empty()) {
+    return true;
+  }
   return (wakeMask & QS_PAINT) != 0 && NextWindowToPaint(nullptr) != nullptr;
 }
 
@@ -284,9 +326,15 @@ using namespace user;
 
 BOOL PeekMessageA(LPMSG message, HWND window, UINT filterMin, UINT filterMax, UINT remove) {
   MSG m{};
-  if (!TakeMessage(&m, window, filterMin, filterMax, (remove & PM_REMOVE) != 0)) return FALSE;
-  if (message != nullptr) *message = m;
-  if ((remove & PM_REMOVE) != 0) Remember(m);
+  if (!TakeMessage(&m, window, filterMin, filterMax, (remove & PM_REMOVE) != 0)) {
+    return FALSE;
+  }
+  if (message != nullptr) {
+    *message = m;
+  }
+  if ((remove & PM_REMOVE) != 0) {
+    Remember(m);
+  }
   return TRUE;
 }
 
@@ -295,13 +343,17 @@ BOOL GetMessageA(LPMSG message, HWND window, UINT filterMin, UINT filterMax) {
   while (!TakeMessage(&m, window, filterMin, filterMax, true)) {
     DisplayWait(INFINITE, "GetMessageA");
   }
-  if (message != nullptr) *message = m;
+  if (message != nullptr) {
+    *message = m;
+  }
   Remember(m);
   return m.message == WM_QUIT ? FALSE : TRUE;
 }
 
 BOOL WaitMessage() {
-  if (!QueueHasMessages(QS_ALLINPUT)) DisplayWait(INFINITE, "WaitMessage");
+  if (!QueueHasMessages(QS_ALLINPUT)) {
+    DisplayWait(INFINITE, "WaitMessage");
+  }
   return TRUE;
 }
 
@@ -311,14 +363,20 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE*, BOOL, DWORD millisec
     SetLastError(ERROR_INVALID_PARAMETER);
     return WAIT_FAILED;
   }
-  if (QueueHasMessages(wakeMask)) return WAIT_OBJECT_0;
-  if (milliseconds == 0) return WAIT_TIMEOUT;
+  if (QueueHasMessages(wakeMask)) {
+    return WAIT_OBJECT_0;
+  }
+  if (milliseconds == 0) {
+    return WAIT_TIMEOUT;
+  }
   DisplayWait(milliseconds, "MsgWaitForMultipleObjects");
   return QueueHasMessages(wakeMask) ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
 }
 
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (window != nullptr && Find(window) == nullptr) return FALSE;
+  if (window != nullptr && Find(window) == nullptr) {
+    return FALSE;
+  }
   TheQueue().posted.push_back(MSG{window, message, wParam, lParam, Now(), CursorPosition()});
   return TRUE;
 }
@@ -338,21 +396,33 @@ void PostQuitMessage(int exitCode) {
 }
 
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (Find(window) == nullptr) return 0;
+  if (Find(window) == nullptr) {
+    return 0;
+  }
   return Send(window, message, wParam, lParam);
 }
 
 LRESULT DispatchMessageA(const MSG* message) {
-  if (message == nullptr || message->hwnd == nullptr) return 0;
-  if (Find(message->hwnd) == nullptr) return 0;
+  if (message == nullptr || message->hwnd == nullptr) {
+    return 0;
+  }
+  if (Find(message->hwnd) == nullptr) {
+    return 0;
+  }
   return Send(message->hwnd, message->message, message->wParam, message->lParam);
 }
 
 BOOL TranslateMessage(const MSG* message) {
-  if (message == nullptr) return FALSE;
+  if (message == nullptr) {
+    return FALSE;
+  }
   const UINT m = message->message;
-  if (m != WM_KEYDOWN && m != WM_SYSKEYDOWN && m != WM_KEYUP && m != WM_SYSKEYUP) return FALSE;
-  if (m == WM_KEYUP || m == WM_SYSKEYUP) return TRUE;
+  if (m != WM_KEYDOWN && m != WM_SYSKEYDOWN && m != WM_KEYUP && m != WM_SYSKEYUP) {
+    return FALSE;
+  }
+  if (m == WM_KEYUP || m == WM_SYSKEYUP) {
+    return TRUE;
+  }
   BYTE keys[256];
   GetKeyboardState(keys);
   WORD out = 0;
@@ -392,7 +462,7 @@ HACCEL CreateAcceleratorTableA(LPACCEL entries, int count) {
     return nullptr;
   }
   static uintptr_t next = 0x30000;
-  auto handle = reinterpret_cast<HACCEL>(next);
+  auto handle = FromParam<HACCEL>(next);
   next += 4;
   Tables()[handle].assign(entries, entries + count);
   return handle;
@@ -401,7 +471,9 @@ HACCEL CreateAcceleratorTableA(LPACCEL entries, int count) {
 BOOL DestroyAcceleratorTable(HACCEL table) { return Tables().erase(table) != 0 ? TRUE : FALSE; }
 
 int TranslateAcceleratorA(HWND window, HACCEL table, LPMSG message) {
-  if (window == nullptr || message == nullptr) return 0;
+  if (window == nullptr || message == nullptr) {
+    return 0;
+  }
   auto it = Tables().find(table);
   if (it == Tables().end()) {
     SetLastError(ERROR_INVALID_ACCEL_HANDLE);
@@ -410,19 +482,27 @@ int TranslateAcceleratorA(HWND window, HACCEL table, LPMSG message) {
   const UINT m = message->message;
   const bool keyDown = m == WM_KEYDOWN || m == WM_SYSKEYDOWN;
   const bool character = m == WM_CHAR || m == WM_SYSCHAR;
-  if (!keyDown && !character) return 0;
+  if (!keyDown && !character) {
+    return 0;
+  }
   const bool shift = GetKeyState(VK_SHIFT) < 0;
   const bool control = GetKeyState(VK_CONTROL) < 0;
   const bool alt = GetKeyState(VK_MENU) < 0;
   for (const ACCEL& a : it->second) {
     const bool virtualKey = (a.fVirt & FVIRTKEY) != 0;
-    if (virtualKey != keyDown || a.key != message->wParam) continue;
+    if (virtualKey != keyDown || a.key != message->wParam) {
+      continue;
+    }
     if (virtualKey &&
         (((a.fVirt & FSHIFT) != 0) != shift || ((a.fVirt & FCONTROL) != 0) != control)) {
       continue;
     }
-    if (((a.fVirt & FALT) != 0) != alt) continue;
-    if (Find(window) == nullptr) return 0;
+    if (((a.fVirt & FALT) != 0) != alt) {
+      continue;
+    }
+    if (Find(window) == nullptr) {
+      return 0;
+    }
     SendMessageA(window, WM_COMMAND, MAKEWPARAM(a.cmd, 1), 0);
     return 1;
   }

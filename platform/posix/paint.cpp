@@ -50,7 +50,9 @@ void Aim(const Window* w, const WindowDc& dc, POINT* origin, RECT* clip) {
 
 HDC MakeDc(Window* w, bool paint, const RECT& paintRect) {
   Window* top = Peek(TopLevelOf(w->handle));
-  if (top == nullptr || top->surface == nullptr) return nullptr;
+  if (top == nullptr || top->surface == nullptr) {
+    return nullptr;
+  }
   WindowDc record;
   record.window = w->handle;
   record.top = top->handle;
@@ -60,13 +62,17 @@ HDC MakeDc(Window* w, bool paint, const RECT& paintRect) {
   POINT origin;
   Aim(w, record, &origin, &record.clip);
   HDC dc = GdiCreateSurfaceDC(top->surface->view, origin, record.clip);
-  if (dc != nullptr) Dcs()[dc] = record;
+  if (dc != nullptr) {
+    Dcs()[dc] = record;
+  }
   return dc;
 }
 
 bool FinishDc(HDC dc) {
   auto it = Dcs().find(dc);
-  if (it == Dcs().end()) return false;
+  if (it == Dcs().end()) {
+    return false;
+  }
   const WindowDc record = it->second;
   Dcs().erase(it);
   if (record.window == nullptr) {
@@ -74,19 +80,25 @@ bool FinishDc(HDC dc) {
     return true;
   }
   GdiDeleteSurfaceDC(dc);
-  if (Window* w = Peek(record.window)) PresentClient(w, record.clip);
+  if (Window* w = Peek(record.window)) {
+    PresentClient(w, record.clip);
+  }
   return true;
 }
 
 bool ChildrenIncluded(const Window* w, UINT flags) {
-  if ((flags & RDW_NOCHILDREN) != 0) return false;
+  if ((flags & RDW_NOCHILDREN) != 0) {
+    return false;
+  }
   return (flags & RDW_ALLCHILDREN) != 0 || (w->style & WS_CLIPCHILDREN) == 0;
 }
 
 // The part of `area` (parent client coordinates) over the child, in the
 // child's client coordinates.
 bool AreaInChild(const Window* child, const RECT& area, RECT* out) {
-  if (!Intersect(out, area, child->rect)) return false;
+  if (!Intersect(out, area, child->rect)) {
+    return false;
+  }
   Offset(out, -child->client.left, -child->client.top);
   return true;
 }
@@ -94,8 +106,12 @@ bool AreaInChild(const Window* child, const RECT& area, RECT* out) {
 bool AncestorNeedsPaint(const Window* w) {
   while (!IsTopLevel(w)) {
     w = Peek(w->parent);
-    if (w == nullptr) return false;
-    if (w->updatePending) return true;
+    if (w == nullptr) {
+      return false;
+    }
+    if (w->updatePending) {
+      return true;
+    }
   }
   return false;
 }
@@ -103,7 +119,9 @@ bool AncestorNeedsPaint(const Window* w) {
 void Validate(Window* w, const RECT* rect, UINT flags) {
   const RECT client{0, 0, Width(w->client), Height(w->client)};
   RECT area = client;
-  if (rect != nullptr) Intersect(&area, *rect, client);
+  if (rect != nullptr) {
+    Intersect(&area, *rect, client);
+  }
   if (w->updatePending) {
     RECT left = w->update;
     // A rectangle union can only lose a band that spans it.
@@ -111,36 +129,60 @@ void Validate(Window* w, const RECT* rect, UINT flags) {
                             area.top <= left.top && area.bottom >= left.bottom)) {
       left = RECT{};
     } else if (area.left <= left.left && area.right >= left.right) {
-      if (area.top <= left.top) left.top = std::max(left.top, area.bottom);
-      if (area.bottom >= left.bottom) left.bottom = std::min(left.bottom, area.top);
+      if (area.top <= left.top) {
+        left.top = std::max(left.top, area.bottom);
+      }
+      if (area.bottom >= left.bottom) {
+        left.bottom = std::min(left.bottom, area.top);
+      }
     } else if (area.top <= left.top && area.bottom >= left.bottom) {
-      if (area.left <= left.left) left.left = std::max(left.left, area.right);
-      if (area.right >= left.right) left.right = std::min(left.right, area.left);
+      if (area.left <= left.left) {
+        left.left = std::max(left.left, area.right);
+      }
+      if (area.right >= left.right) {
+        left.right = std::min(left.right, area.left);
+      }
     }
     w->update = left;
     w->updatePending = !IsEmpty(left);
-    if (!w->updatePending) w->erasePending = false;
+    if (!w->updatePending) {
+      w->erasePending = false;
+    }
   }
-  if (!ChildrenIncluded(w, flags)) return;
+  if (!ChildrenIncluded(w, flags)) {
+    return;
+  }
   // The children's rectangles are in this window's client coordinates.
   const RECT& inParent = area;
   for (HWND h : w->children) {
     Window* child = Peek(h);
     RECT part;
-    if (child != nullptr && AreaInChild(child, inParent, &part)) Validate(child, &part, flags);
+    if (child != nullptr && AreaInChild(child, inParent, &part)) {
+      Validate(child, &part, flags);
+    }
   }
 }
 
 void Invalidate(Window* w, const RECT* rect, bool erase, UINT flags) {
-  if (!IsVisibleTree(w)) return;
+  if (!IsVisibleTree(w)) {
+    return;
+  }
   const RECT client{0, 0, Width(w->client), Height(w->client)};
   RECT area = client;
-  if (rect != nullptr) Intersect(&area, *rect, client);
-  if (IsEmpty(area)) return;
+  if (rect != nullptr) {
+    Intersect(&area, *rect, client);
+  }
+  if (IsEmpty(area)) {
+    return;
+  }
   Unite(&w->update, area);
   w->updatePending = true;
-  if (erase) w->erasePending = true;
-  if (!ChildrenIncluded(w, flags)) return;
+  if (erase) {
+    w->erasePending = true;
+  }
+  if (!ChildrenIncluded(w, flags)) {
+    return;
+  }
   // The children's rectangles are in this window's client coordinates.
   const RECT& inParent = area;
   for (HWND h : w->children) {
@@ -154,13 +196,17 @@ void Invalidate(Window* w, const RECT* rect, bool erase, UINT flags) {
 
 HWND FindPaint(HWND window, HWND filter) {
   const Window* w = Peek(window);
-  if (w == nullptr || (w->style & WS_VISIBLE) == 0) return nullptr;
+  if (w == nullptr || (w->style & WS_VISIBLE) == 0) {
+    return nullptr;
+  }
   if ((w->updatePending || w->internalPaint) &&
       (filter == nullptr || window == filter || IsChild(filter, window))) {
     return window;
   }
   for (HWND child : w->children) {
-    if (HWND found = FindPaint(child, filter)) return found;
+    if (HWND found = FindPaint(child, filter)) {
+      return found;
+    }
   }
   return nullptr;
 }
@@ -195,28 +241,38 @@ void Surface::Resize(LONG width, LONG height) {
 
 void SurfaceFollowClient(Window* top) {
   Surface* surface = top->surface.get();
-  if (surface == nullptr) return;
+  if (surface == nullptr) {
+    return;
+  }
   const LONG width = Width(top->client);
   const LONG height = Height(top->client);
   // A minimized window keeps its pixels for when it comes back.
-  if ((top->style & WS_MINIMIZE) != 0) return;
+  if ((top->style & WS_MINIMIZE) != 0) {
+    return;
+  }
   if (width != surface->view.width || height != surface->view.height) {
     surface->Resize(width, height);
   }
   // Contexts that are out keep drawing where their windows now are.
   for (auto& [dc, record] : Dcs()) {
-    if (record.top != top->handle) continue;
+    if (record.top != top->handle) {
+      continue;
+    }
     const Window* w = Peek(record.window);
     POINT origin{0, 0};
     record.clip = RECT{};
-    if (w != nullptr) Aim(w, record, &origin, &record.clip);
+    if (w != nullptr) {
+      Aim(w, record, &origin, &record.clip);
+    }
     GdiRetargetSurfaceDC(dc, record.surface->view, origin, record.clip);
   }
 }
 
 void PresentClient(Window* window, const RECT& clipInTop) {
   Window* top = Peek(TopLevelOf(window->handle));
-  if (top == nullptr || !top->native || top->surface == nullptr || IsEmpty(clipInTop)) return;
+  if (top == nullptr || !top->native || top->surface == nullptr || IsEmpty(clipInTop)) {
+    return;
+  }
   const GdiSurface& v = top->surface->view;
   DisplayPresent(top->handle, v.bits, v.width, v.height, v.stride, clipInTop);
 }
@@ -230,14 +286,20 @@ void ValidateClient(Window* window, const RECT* rect, bool children) {
 }
 
 void EraseNow(Window* w) {
-  if (!IsVisibleTree(w) || AncestorNeedsPaint(w)) return;
+  if (!IsVisibleTree(w) || AncestorNeedsPaint(w)) {
+    return;
+  }
   const HWND window = w->handle;
   if (w->erasePending && w->updatePending) {
     HDC dc = MakeDc(w, true, w->update);
     w->erasePending = false;
     const LRESULT erased = Send(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-    if ((w = Peek(window)) != nullptr) w->eraseUnhandled = erased == 0;
-    if (dc != nullptr) FinishDc(dc);
+    if ((w = Peek(window)) != nullptr) {
+      w->eraseUnhandled = erased == 0;
+    }
+    if (dc != nullptr) {
+      FinishDc(dc);
+    }
   }
 }
 
@@ -246,16 +308,22 @@ void PaintNow(Window* w, bool children) {
   if (IsVisibleTree(w) && (w->updatePending || w->internalPaint)) {
     Send(window, WM_PAINT, 0, 0);
   }
-  if (!children || (w = Peek(window)) == nullptr) return;
+  if (!children || (w = Peek(window)) == nullptr) {
+    return;
+  }
   const std::vector<HWND> list = w->children;
   for (HWND child : list) {
-    if (Window* c = Peek(child)) PaintNow(c, true);
+    if (Window* c = Peek(child)) {
+      PaintNow(c, true);
+    }
   }
 }
 
 HWND NextWindowToPaint(HWND filter) {
   for (HWND top : TheState().topLevels) {
-    if (HWND found = FindPaint(top, filter)) return found;
+    if (HWND found = FindPaint(top, filter)) {
+      return found;
+    }
   }
   return nullptr;
 }
@@ -278,7 +346,9 @@ using namespace user;
 
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase) {
   UINT flags = RDW_INVALIDATE;
-  if (erase) flags |= RDW_ERASE;
+  if (erase) {
+    flags |= RDW_ERASE;
+  }
   return RedrawWindow(window, rect, nullptr, flags);
 }
 
@@ -288,10 +358,16 @@ BOOL ValidateRect(HWND window, const RECT* rect) {
 
 BOOL GetUpdateRect(HWND window, LPRECT rect, BOOL erase) {
   Window* w = Find(window);
-  if (w == nullptr) return FALSE;
+  if (w == nullptr) {
+    return FALSE;
+  }
   const bool pending = w->updatePending;
-  if (rect != nullptr) *rect = pending ? w->update : RECT{};
-  if (erase && pending) EraseNow(w);
+  if (rect != nullptr) {
+    *rect = pending ? w->update : RECT{};
+  }
+  if (erase && pending) {
+    EraseNow(w);
+  }
   return pending ? TRUE : FALSE;
 }
 
@@ -304,18 +380,34 @@ BOOL RedrawWindow(HWND window, const RECT* update, HRGN, UINT flags) {
   if (window == nullptr) {
     targets = TheState().topLevels;
   } else {
-    if (Find(window) == nullptr) return FALSE;
+    if (Find(window) == nullptr) {
+      return FALSE;
+    }
     targets.push_back(window);
   }
   for (HWND target : targets) {
     Window* w = Peek(target);
-    if (w == nullptr) continue;
-    if ((flags & RDW_INVALIDATE) != 0) Invalidate(w, update, (flags & RDW_ERASE) != 0, flags);
-    if ((flags & RDW_INTERNALPAINT) != 0 && IsVisibleTree(w)) w->internalPaint = true;
-    if ((flags & RDW_VALIDATE) != 0) Validate(w, update, flags);
-    if ((flags & RDW_NOERASE) != 0) w->erasePending = false;
-    if ((flags & RDW_NOINTERNALPAINT) != 0) w->internalPaint = false;
-    if ((flags & RDW_ERASENOW) != 0) EraseNow(w);
+    if (w == nullptr) {
+      continue;
+    }
+    if ((flags & RDW_INVALIDATE) != 0) {
+      Invalidate(w, update, (flags & RDW_ERASE) != 0, flags);
+    }
+    if ((flags & RDW_INTERNALPAINT) != 0 && IsVisibleTree(w)) {
+      w->internalPaint = true;
+    }
+    if ((flags & RDW_VALIDATE) != 0) {
+      Validate(w, update, flags);
+    }
+    if ((flags & RDW_NOERASE) != 0) {
+      w->erasePending = false;
+    }
+    if ((flags & RDW_NOINTERNALPAINT) != 0) {
+      w->internalPaint = false;
+    }
+    if ((flags & RDW_ERASENOW) != 0) {
+      EraseNow(w);
+    }
     if ((flags & RDW_UPDATENOW) != 0 && (w = Peek(target)) != nullptr) {
       PaintNow(w, ChildrenIncluded(w, flags));
     }
@@ -325,10 +417,14 @@ BOOL RedrawWindow(HWND window, const RECT* update, HRGN, UINT flags) {
 
 HDC BeginPaint(HWND window, LPPAINTSTRUCT paint) {
   Window* w = Find(window);
-  if (w == nullptr || paint == nullptr) return nullptr;
+  if (w == nullptr || paint == nullptr) {
+    return nullptr;
+  }
   const RECT client{0, 0, Width(w->client), Height(w->client)};
   RECT area{};
-  if (w->updatePending) Intersect(&area, w->update, client);
+  if (w->updatePending) {
+    Intersect(&area, w->update, client);
+  }
   const bool erase = w->erasePending;
   w->updatePending = false;
   w->erasePending = false;
@@ -341,7 +437,9 @@ HDC BeginPaint(HWND window, LPPAINTSTRUCT paint) {
   } else if ((w = Peek(window)) != nullptr) {
     unhandled = w->eraseUnhandled;
   }
-  if ((w = Peek(window)) != nullptr) w->eraseUnhandled = false;
+  if ((w = Peek(window)) != nullptr) {
+    w->eraseUnhandled = false;
+  }
   std::memset(paint, 0, sizeof *paint);
   paint->hdc = dc;
   paint->fErase = unhandled ? TRUE : FALSE;
@@ -350,14 +448,18 @@ HDC BeginPaint(HWND window, LPPAINTSTRUCT paint) {
 }
 
 BOOL EndPaint(HWND, const PAINTSTRUCT* paint) {
-  if (paint != nullptr && paint->hdc != nullptr) FinishDc(paint->hdc);
+  if (paint != nullptr && paint->hdc != nullptr) {
+    FinishDc(paint->hdc);
+  }
   return TRUE;
 }
 
 HDC GetDC(HWND window) {
   if (window == nullptr) {
     HDC dc = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
-    if (dc != nullptr) Dcs()[dc] = WindowDc{};
+    if (dc != nullptr) {
+      Dcs()[dc] = WindowDc{};
+    }
     return dc;
   }
   Window* w = Find(window);
@@ -370,9 +472,11 @@ BOOL DrawStateA(HDC dc, HBRUSH, DRAWSTATEPROC callback, LPARAM data, WPARAM wDat
                 int cx, int cy, UINT flags) {
   switch (flags & 0x000F) {
     case DST_BITMAP: {
-      auto bitmap = reinterpret_cast<HBITMAP>(data);
+      auto bitmap = FromNumber<HBITMAP>(data);
       BITMAP info{};
-      if (GetObjectA(bitmap, sizeof info, &info) == 0) return FALSE;
+      if (GetObjectA(bitmap, sizeof info, &info) == 0) {
+        return FALSE;
+      }
       if (cx == 0 || cy == 0) {
         cx = info.bmWidth;
         cy = info.bmHeight;
@@ -380,9 +484,11 @@ BOOL DrawStateA(HDC dc, HBRUSH, DRAWSTATEPROC callback, LPARAM data, WPARAM wDat
       return GdiCopyBitmap(dc, x, y, bitmap, cx, cy);
     }
     case DST_ICON:
-      return IconDraw(dc, x, y, reinterpret_cast<HICON>(data), cx, cy) ? TRUE : FALSE;
+      return IconDraw(dc, x, y, FromNumber<HICON>(data), cx, cy) ? TRUE : FALSE;
     case DST_COMPLEX:
-      if (callback == nullptr) return FALSE;
+      if (callback == nullptr) {
+        return FALSE;
+      }
       return callback(dc, data, wData, cx, cy);
     default:
       // Nothing here draws text.
@@ -394,7 +500,11 @@ DWORD GetSysColor(int index) { return SysColor(index); }
 
 HBRUSH GetSysColorBrush(int index) {
   static HBRUSH brushes[COLOR_MENUBAR + 1] = {};
-  if (index < 0 || index > COLOR_MENUBAR) return nullptr;
-  if (brushes[index] == nullptr) brushes[index] = GdiCreatePermanentBrush(SysColor(index));
+  if (index < 0 || index > COLOR_MENUBAR) {
+    return nullptr;
+  }
+  if (brushes[index] == nullptr) {
+    brushes[index] = GdiCreatePermanentBrush(SysColor(index));
+  }
   return brushes[index];
 }

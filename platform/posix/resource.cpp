@@ -23,14 +23,18 @@ bool IsStockIconId(uintptr_t id) { return id >= 32512 && id <= 32518; }
 
 HCURSOR StockCursor(LPCSTR name) {
   const auto id = reinterpret_cast<uintptr_t>(name);
-  if (!IS_INTRESOURCE(name) || !IsStockCursorId(id)) return nullptr;
-  return reinterpret_cast<HCURSOR>(kCursorBase + id);
+  if (!IS_INTRESOURCE(name) || !IsStockCursorId(id)) {
+    return nullptr;
+  }
+  return FromParam<HCURSOR>(kCursorBase + id);
 }
 
 HICON StockIcon(LPCSTR name) {
   const auto id = reinterpret_cast<uintptr_t>(name);
-  if (!IS_INTRESOURCE(name) || !IsStockIconId(id)) return nullptr;
-  return reinterpret_cast<HICON>(kIconBase + id);
+  if (!IS_INTRESOURCE(name) || !IsStockIconId(id)) {
+    return nullptr;
+  }
+  return FromParam<HICON>(kIconBase + id);
 }
 
 bool IsStock(HICON handle) {
@@ -61,7 +65,9 @@ std::map<HICON, Icon>& Icons() {
 // with the same pixels.
 HBITMAP CopyBitmap(HBITMAP source) {
   BITMAP info{};
-  if (source == nullptr || GetObjectA(source, sizeof info, &info) == 0) return nullptr;
+  if (source == nullptr || GetObjectA(source, sizeof info, &info) == 0) {
+    return nullptr;
+  }
   HDC memory = CreateCompatibleDC(nullptr);
   HDC screen = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
   HBITMAP copy =
@@ -80,7 +86,9 @@ HBITMAP CopyBitmap(HBITMAP source) {
 
 bool IconDraw(HDC dc, int x, int y, HICON handle, int cx, int cy) {
   auto it = Icons().find(handle);
-  if (it == Icons().end()) return false;
+  if (it == Icons().end()) {
+    return false;
+  }
   const Icon& icon = it->second;
   if (cx == 0 || cy == 0) {
     cx = icon.width;
@@ -89,18 +97,24 @@ bool IconDraw(HDC dc, int x, int y, HICON handle, int cx, int cy) {
   HDC maskDc = CreateCompatibleDC(nullptr);
   HDC colourDc = CreateCompatibleDC(nullptr);
   SelectObject(maskDc, icon.mask);
-  if (icon.colour != nullptr) SelectObject(colourDc, icon.colour);
+  if (icon.colour != nullptr) {
+    SelectObject(colourDc, icon.colour);
+  }
   const int rop = SetROP2(dc, R2_COPYPEN);
   // White in the AND mask leaves the target as it is.
   for (int j = 0; j < std::min<LONG>(cy, icon.height); ++j) {
     for (int i = 0; i < std::min<LONG>(cx, icon.width); ++i) {
-      if (GetPixel(maskDc, i, j) != 0) continue;
+      if (GetPixel(maskDc, i, j) != 0) {
+        continue;
+      }
       const COLORREF c =
           icon.colour != nullptr ? GetPixel(colourDc, i, j) : GetPixel(maskDc, i, j + icon.height);
       SetPixelV(dc, x + i, y + j, c);
     }
   }
-  if (rop != 0) SetROP2(dc, rop);
+  if (rop != 0) {
+    SetROP2(dc, rop);
+  }
   DeleteDC(colourDc);
   DeleteDC(maskDc);
   return true;
@@ -112,13 +126,17 @@ using namespace user;
 
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
   HCURSOR cursor = instance == nullptr ? StockCursor(name) : nullptr;
-  if (cursor == nullptr) SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+  if (cursor == nullptr) {
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+  }
   return cursor;
 }
 
 HICON LoadIconA(HINSTANCE instance, LPCSTR name) {
   HICON icon = instance == nullptr ? StockIcon(name) : nullptr;
-  if (icon == nullptr) SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+  if (icon == nullptr) {
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+  }
   return icon;
 }
 
@@ -171,7 +189,7 @@ HICON CreateIconIndirect(PICONINFO info) {
     return nullptr;
   }
   static uintptr_t next = 0x70000;
-  auto handle = reinterpret_cast<HICON>(next);
+  auto handle = FromParam<HICON>(next);
   next += 4;
   Icons()[handle] = icon;
   return handle;
@@ -179,14 +197,18 @@ HICON CreateIconIndirect(PICONINFO info) {
 
 BOOL DestroyIcon(HICON handle) {
   // Stock icons and cursors are shared: destroying them does nothing.
-  if (IsStock(handle)) return TRUE;
+  if (IsStock(handle)) {
+    return TRUE;
+  }
   auto it = Icons().find(handle);
   if (it == Icons().end()) {
     SetLastError(ERROR_INVALID_CURSOR_HANDLE);
     return FALSE;
   }
   DeleteObject(it->second.mask);
-  if (it->second.colour != nullptr) DeleteObject(it->second.colour);
+  if (it->second.colour != nullptr) {
+    DeleteObject(it->second.colour);
+  }
   Icons().erase(it);
   return TRUE;
 }
@@ -216,7 +238,9 @@ BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init) {
 HRESULT CoInitialize(LPVOID) { return comInitialized++ == 0 ? S_OK : S_FALSE; }
 
 void CoUninitialize() {
-  if (comInitialized > 0) --comInitialized;
+  if (comInitialized > 0) {
+    --comInitialized;
+  }
 }
 
 HRESULT RevokeDragDrop(HWND window) {

@@ -12,18 +12,24 @@ namespace {
 
 void Notify(HWND window, WORD code) {
   const Window* w = Peek(window);
-  if (w == nullptr || (w->style & SS_NOTIFY) == 0 || IsTopLevel(w)) return;
+  if (w == nullptr || (w->style & SS_NOTIFY) == 0 || IsTopLevel(w)) {
+    return;
+  }
   Send(w->parent, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(w->id), code),
        reinterpret_cast<LPARAM>(window));
 }
 
 void PaintBackground(HWND window, HDC dc) {
   const Window* w = Peek(window);
-  if (w == nullptr || dc == nullptr) return;
+  if (w == nullptr || dc == nullptr) {
+    return;
+  }
   HWND parent = IsTopLevel(w) ? window : w->parent;
-  auto brush = reinterpret_cast<HBRUSH>(Send(
-      parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(window)));
-  if (brush == nullptr) brush = GetSysColorBrush(COLOR_BTNFACE);
+  auto brush = FromNumber<HBRUSH>(Send(parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                       reinterpret_cast<LPARAM>(window)));
+  if (brush == nullptr) {
+    brush = GetSysColorBrush(COLOR_BTNFACE);
+  }
   RECT client;
   GetClientRect(window, &client);
   FillRect(dc, &client, brush);
@@ -33,7 +39,9 @@ void PaintBackground(HWND window, HDC dc) {
 
 LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   Window* w = Peek(window);
-  if (w == nullptr) return 0;
+  if (w == nullptr) {
+    return 0;
+  }
   switch (message) {
     case WM_NCHITTEST:
       return (w->style & SS_NOTIFY) != 0 ? HTCLIENT : HTTRANSPARENT;
@@ -50,16 +58,17 @@ LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
       InvalidateRect(window, nullptr, TRUE);
       return 0;
     case WM_SETFONT:
-      w->font = reinterpret_cast<HFONT>(wParam);
-      if (LOWORD(lParam) != 0) InvalidateRect(window, nullptr, TRUE);
+      w->font = FromParam<HFONT>(wParam);
+      if (LOWORD(lParam) != 0) {
+        InvalidateRect(window, nullptr, TRUE);
+      }
       return 0;
     case WM_GETFONT:
       return reinterpret_cast<LRESULT>(w->font);
     case STM_SETIMAGE:
     case STM_SETICON: {
       const HANDLE previous = w->image;
-      w->image =
-          reinterpret_cast<HANDLE>(message == STM_SETICON ? wParam : static_cast<WPARAM>(lParam));
+      w->image = FromParam<HANDLE>(message == STM_SETICON ? wParam : static_cast<WPARAM>(lParam));
       InvalidateRect(window, nullptr, TRUE);
       return reinterpret_cast<LRESULT>(previous);
     }
@@ -77,7 +86,7 @@ LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
       return 0;
     }
     case WM_PRINTCLIENT:
-      PaintBackground(window, reinterpret_cast<HDC>(wParam));
+      PaintBackground(window, FromParam<HDC>(wParam));
       return 0;
     default:
       break;

@@ -48,8 +48,18 @@ typedef HICON HCURSOR;
 #define MAKEWPARAM(l, h) (static_cast<WPARAM>(static_cast<DWORD>(MAKELONG(l, h))))
 #define MAKELPARAM(l, h) (static_cast<LPARAM>(static_cast<DWORD>(MAKELONG(l, h))))
 #define MAKELRESULT(l, h) (static_cast<LRESULT>(static_cast<DWORD>(MAKELONG(l, h))))
-#define MAKEINTRESOURCEA(i) (reinterpret_cast<LPSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
-#define MAKEINTATOM(i) (reinterpret_cast<LPSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
+// Win32 passes small numbers where names and handles go (resource ids,
+// atoms, the HWND_ placements); one helper makes them, so that the casts
+// stay in one place.
+namespace win32_detail {
+template <typename T>
+inline T FromNumber(LONG_PTR value) {
+  return reinterpret_cast<T>(value);  // NOLINT(performance-no-int-to-ptr)
+}
+}  // namespace win32_detail
+
+#define MAKEINTRESOURCEA(i) (win32_detail::FromNumber<LPSTR>(static_cast<WORD>(i)))
+#define MAKEINTATOM(i) (win32_detail::FromNumber<LPSTR>(static_cast<WORD>(i)))
 #define IS_INTRESOURCE(r) ((static_cast<ULONG_PTR>(reinterpret_cast<ULONG_PTR>(r)) >> 16) == 0)
 
 #define S_OK (static_cast<HRESULT>(0))
@@ -177,11 +187,11 @@ ULONG_PTR GetClassLongPtrA(HWND window, int index);
 #define CW_USEDEFAULT (static_cast<int>(0x80000000))
 
 #define HWND_DESKTOP (static_cast<HWND>(nullptr))
-#define HWND_TOP (reinterpret_cast<HWND>(0))
-#define HWND_BOTTOM (reinterpret_cast<HWND>(1))
-#define HWND_TOPMOST (reinterpret_cast<HWND>(-1))
-#define HWND_NOTOPMOST (reinterpret_cast<HWND>(-2))
-#define HWND_MESSAGE (reinterpret_cast<HWND>(-3))
+#define HWND_TOP (win32_detail::FromNumber<HWND>(0))
+#define HWND_BOTTOM (win32_detail::FromNumber<HWND>(1))
+#define HWND_TOPMOST (win32_detail::FromNumber<HWND>(-1))
+#define HWND_NOTOPMOST (win32_detail::FromNumber<HWND>(-2))
+#define HWND_MESSAGE (win32_detail::FromNumber<HWND>(-3))
 
 // ---------------------------------------------------------------------------
 // Messages

@@ -21,6 +21,15 @@
 
 namespace user {
 
+// Handles this layer numbers itself, and handles that messages carry in
+// wParam, lParam or a result.
+using win32_detail::FromNumber;
+
+template <typename T>
+T FromParam(UINT_PTR value) {
+  return FromNumber<T>(static_cast<LONG_PTR>(value));
+}
+
 // ---------------------------------------------------------------------------
 // Frame metrics of this layer (GetSystemMetrics answers with them).
 

@@ -28,7 +28,9 @@ Window* Peek(HWND window) {
 
 Window* Find(HWND window) {
   Window* w = Peek(window);
-  if (w == nullptr) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+  if (w == nullptr) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+  }
   return w;
 }
 
@@ -38,7 +40,9 @@ HWND TopLevelOf(HWND window) {
   Window* w = Peek(window);
   while (w != nullptr && !IsTopLevel(w)) {
     Window* parent = Peek(w->parent);
-    if (parent == nullptr) break;
+    if (parent == nullptr) {
+      break;
+    }
     w = parent;
   }
   return w != nullptr ? w->handle : nullptr;
@@ -46,21 +50,27 @@ HWND TopLevelOf(HWND window) {
 
 bool IsVisibleTree(const Window* window) {
   for (const Window* w = window; w != nullptr; w = IsTopLevel(w) ? nullptr : Peek(w->parent)) {
-    if ((w->style & WS_VISIBLE) == 0) return false;
+    if ((w->style & WS_VISIBLE) == 0) {
+      return false;
+    }
   }
   return true;
 }
 
 bool IsEnabledTree(const Window* window) {
   for (const Window* w = window; w != nullptr; w = IsTopLevel(w) ? nullptr : Peek(w->parent)) {
-    if ((w->style & WS_DISABLED) != 0) return false;
+    if ((w->style & WS_DISABLED) != 0) {
+      return false;
+    }
   }
   return true;
 }
 
 void ReapDestroyed() {
   State& s = TheState();
-  if (s.sendDepth == 0) s.graveyard.clear();
+  if (s.sendDepth == 0) {
+    s.graveyard.clear();
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -80,13 +90,17 @@ void Offset(RECT* r, LONG dx, LONG dy) {
 bool Intersect(RECT* out, const RECT& a, const RECT& b) {
   RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
          std::min(a.bottom, b.bottom)};
-  if (IsEmpty(r)) r = RECT{};
+  if (IsEmpty(r)) {
+    r = RECT{};
+  }
   *out = r;
   return !IsEmpty(r);
 }
 
 void Unite(RECT* into, const RECT& add) {
-  if (IsEmpty(add)) return;
+  if (IsEmpty(add)) {
+    return;
+  }
   if (IsEmpty(*into)) {
     *into = add;
     return;
@@ -105,7 +119,9 @@ bool Contains(const RECT& r, POINT p) {
 
 // The window's parent-client origin on the screen: (0, 0) for top-level.
 POINT ParentClientOrigin(const Window* window) {
-  if (IsTopLevel(window)) return POINT{0, 0};
+  if (IsTopLevel(window)) {
+    return POINT{0, 0};
+  }
   const Window* parent = Peek(window->parent);
   return parent != nullptr ? ClientOriginOnScreen(parent) : POINT{0, 0};
 }
@@ -126,7 +142,9 @@ RECT ScreenRect(const Window* window) {
 
 bool ClipInTopClient(const Window* window, RECT* clip, POINT* origin) {
   const Window* top = Peek(TopLevelOf(window->handle));
-  if (top == nullptr) return false;
+  if (top == nullptr) {
+    return false;
+  }
   const POINT topOrigin = ClientOriginOnScreen(top);
   const POINT own = ClientOriginOnScreen(window);
   *origin = POINT{own.x - topOrigin.x, own.y - topOrigin.y};
@@ -134,7 +152,9 @@ bool ClipInTopClient(const Window* window, RECT* clip, POINT* origin) {
          origin->y + Height(window->client)};
   for (const Window* w = window; !IsTopLevel(w);) {
     const Window* parent = Peek(w->parent);
-    if (parent == nullptr) break;
+    if (parent == nullptr) {
+      break;
+    }
     const POINT p = ClientOriginOnScreen(parent);
     const RECT parentClient{p.x - topOrigin.x, p.y - topOrigin.y,
                             p.x - topOrigin.x + Width(parent->client),
@@ -162,10 +182,16 @@ RECT NonClientInsets(DWORD style, DWORD exStyle, bool menuBar) {
   if ((style & WS_CAPTION) == WS_CAPTION) {
     insets.top += (exStyle & WS_EX_TOOLWINDOW) != 0 ? kSmallCaption : kCaption;
   }
-  if (menuBar) insets.top += kMenuBar;
+  if (menuBar) {
+    insets.top += kMenuBar;
+  }
   LONG edge = 0;
-  if ((exStyle & WS_EX_CLIENTEDGE) != 0) edge += kEdge;
-  if ((exStyle & WS_EX_STATICEDGE) != 0) edge += kBorder;
+  if ((exStyle & WS_EX_CLIENTEDGE) != 0) {
+    edge += kEdge;
+  }
+  if ((exStyle & WS_EX_STATICEDGE) != 0) {
+    edge += kBorder;
+  }
   insets.left += edge;
   insets.top += edge;
   insets.right += edge;
@@ -203,7 +229,9 @@ std::vector<std::unique_ptr<Class>>::iterator FindClassEntry(LPCSTR name) {
 }
 
 Class* FindClass(LPCSTR name) {
-  if (name == nullptr) return nullptr;
+  if (name == nullptr) {
+    return nullptr;
+  }
   RegisterSystemClasses();
   auto it = FindClassEntry(name);
   return it != TheState().classes.end() ? it->get() : nullptr;
@@ -212,7 +240,9 @@ Class* FindClass(LPCSTR name) {
 ATOM AtomOf(const Class* cls) {
   const auto& classes = TheState().classes;
   for (size_t i = 0; i < classes.size(); ++i) {
-    if (classes[i].get() == cls) return static_cast<ATOM>(0xC000 + i);
+    if (classes[i].get() == cls) {
+      return static_cast<ATOM>(0xC000 + i);
+    }
   }
   return 0;
 }
@@ -221,7 +251,9 @@ ATOM AtomOf(const Class* cls) {
 
 void RegisterSystemClasses() {
   static bool done = false;
-  if (done) return;
+  if (done) {
+    return;
+  }
   done = true;
   auto cls = std::make_unique<Class>();
   cls->name = "Static";
@@ -238,7 +270,9 @@ bool DisplayReady() {
   if (!s.displayTried) {
     s.displayTried = true;
     s.displayOpen = DisplayOpen();
-    if (!s.displayOpen) std::fprintf(stderr, "kelpie: no display could be opened\n");
+    if (!s.displayOpen) {
+      std::fprintf(stderr, "kelpie: no display could be opened\n");
+    }
   }
   return s.displayOpen;
 }
@@ -303,7 +337,9 @@ BOOL GetClassInfoA(HINSTANCE, LPCSTR className, LPWNDCLASSA info) {
 
 int GetClassNameA(HWND window, LPSTR className, int maxCount) {
   Window* w = Find(window);
-  if (w == nullptr || className == nullptr || maxCount <= 0) return 0;
+  if (w == nullptr || className == nullptr || maxCount <= 0) {
+    return 0;
+  }
   const size_t n = std::min(w->cls->name.size(), static_cast<size_t>(maxCount - 1));
   std::memcpy(className, w->cls->name.data(), n);
   className[n] = '\0';
@@ -312,7 +348,9 @@ int GetClassNameA(HWND window, LPSTR className, int maxCount) {
 
 ULONG_PTR GetClassLongPtrA(HWND window, int index) {
   Window* w = Find(window);
-  if (w == nullptr) return 0;
+  if (w == nullptr) {
+    return 0;
+  }
   const WNDCLASSA& c = w->cls->info;
   switch (index) {
     case GCL_STYLE:
@@ -379,10 +417,14 @@ void FreeWindow(Window* w) {
   State& s = TheState();
   w->alive = false;
   w->props.clear();
-  if (HasMenuBar(w) && MenuExists(w->menu)) MenuDestroyTree(w->menu);
+  if (HasMenuBar(w) && MenuExists(w->menu)) {
+    MenuDestroyTree(w->menu);
+  }
   w->menu = nullptr;
   Unlink(w);
-  if (w->native) DisplayDestroyWindow(w->handle);
+  if (w->native) {
+    DisplayDestroyWindow(w->handle);
+  }
   w->native = false;
   PurgeWindowMessages(w->handle);
   --w->cls->windows;
@@ -395,27 +437,43 @@ void FreeWindow(Window* w) {
 
 void SendNcDestroy(HWND window) {
   Window* w = Peek(window);
-  if (w == nullptr) return;
+  if (w == nullptr) {
+    return;
+  }
   const std::vector<HWND> children = w->children;
-  for (HWND child : children) SendNcDestroy(child);
-  if ((w = Peek(window)) == nullptr) return;
+  for (HWND child : children) {
+    SendNcDestroy(child);
+  }
+  if ((w = Peek(window)) == nullptr) {
+    return;
+  }
   Send(window, WM_NCDESTROY, 0, 0);
-  if ((w = Peek(window)) != nullptr) FreeWindow(w);
+  if ((w = Peek(window)) != nullptr) {
+    FreeWindow(w);
+  }
 }
 
 void SendDestroy(HWND window) {
   Window* w = Peek(window);
-  if (w == nullptr) return;
+  if (w == nullptr) {
+    return;
+  }
   w->destroying = true;
   ForgetWindow(window);
   Send(window, WM_DESTROY, 0, 0);
-  if ((w = Peek(window)) == nullptr) return;
+  if ((w = Peek(window)) == nullptr) {
+    return;
+  }
   const std::vector<HWND> children = w->children;
-  for (HWND child : children) SendDestroy(child);
+  for (HWND child : children) {
+    SendDestroy(child);
+  }
 }
 
 void ParentNotify(Window* w, UINT event) {
-  if (IsTopLevel(w) || (w->exStyle & WS_EX_NOPARENTNOTIFY) != 0) return;
+  if (IsTopLevel(w) || (w->exStyle & WS_EX_NOPARENTNOTIFY) != 0) {
+    return;
+  }
   Send(w->parent, WM_PARENTNOTIFY, MAKEWPARAM(event, static_cast<WORD>(w->id)),
        reinterpret_cast<LPARAM>(w->handle));
 }
@@ -435,9 +493,13 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
   HWND owner = nullptr;
   if ((style & WS_CHILD) != 0) {
     parentWindow = Find(parent);
-    if (parentWindow == nullptr) return nullptr;
+    if (parentWindow == nullptr) {
+      return nullptr;
+    }
   } else if (parent != nullptr) {
-    if (Find(parent) == nullptr) return nullptr;
+    if (Find(parent) == nullptr) {
+      return nullptr;
+    }
     owner = TopLevelOf(parent);
   }
   if (!DisplayReady()) {
@@ -446,7 +508,9 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
   }
 
   const bool overlapped = (style & (WS_CHILD | WS_POPUP)) == 0;
-  if (overlapped) style |= WS_CLIPSIBLINGS | WS_CAPTION;
+  if (overlapped) {
+    style |= WS_CLIPSIBLINGS | WS_CAPTION;
+  }
   if ((style & (WS_DLGFRAME | WS_THICKFRAME)) != 0 || (exStyle & WS_EX_DLGMODALFRAME) != 0) {
     exStyle |= WS_EX_WINDOWEDGE;
   } else {
@@ -464,15 +528,19 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
       height = size.cy;
     }
   } else {
-    if (x == CW_USEDEFAULT) x = y = 0;
-    if (width == CW_USEDEFAULT) width = height = 0;
+    if (x == CW_USEDEFAULT) {
+      x = y = 0;
+    }
+    if (width == CW_USEDEFAULT) {
+      width = height = 0;
+    }
   }
   width = std::max(width, 0);
   height = std::max(height, 0);
 
   auto record = std::make_unique<Window>();
   Window* w = record.get();
-  w->handle = reinterpret_cast<HWND>(s.nextHandle);
+  w->handle = FromParam<HWND>(s.nextHandle);
   s.nextHandle += 2;
   w->cls = cls;
   w->proc = cls->info.lpfnWndProc;
@@ -502,7 +570,9 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
       windowName, className, exStyle};
   // A window that never finished being made gets WM_NCDESTROY only.
   auto fail = [&]() -> HWND {
-    if (Window* dead = Peek(hwnd)) dead->destroying = true;
+    if (Window* dead = Peek(hwnd)) {
+      dead->destroying = true;
+    }
     SendNcDestroy(hwnd);
     return nullptr;
   };
@@ -511,7 +581,9 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     MINMAXINFO info{};
     MinMaxInfo(w, &info);
     Send(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
-    if ((w = Peek(hwnd)) == nullptr) return nullptr;
+    if ((w = Peek(hwnd)) == nullptr) {
+      return nullptr;
+    }
     cs.cx = std::clamp<int>(cs.cx, info.ptMinTrackSize.x,
                             std::max(info.ptMinTrackSize.x, info.ptMaxTrackSize.x));
     cs.cy = std::clamp<int>(cs.cy, info.ptMinTrackSize.y,
@@ -521,11 +593,17 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
   w->normal = w->rect;
   w->client = ClientFromWindow(w->rect, w->style, w->exStyle, HasMenuBar(w));
 
-  if (Send(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs)) == 0) return fail();
-  if ((w = Peek(hwnd)) == nullptr) return nullptr;
+  if (Send(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs)) == 0) {
+    return fail();
+  }
+  if ((w = Peek(hwnd)) == nullptr) {
+    return nullptr;
+  }
   RECT calc = w->rect;
   Send(hwnd, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&calc));
-  if ((w = Peek(hwnd)) == nullptr) return nullptr;
+  if ((w = Peek(hwnd)) == nullptr) {
+    return nullptr;
+  }
   w->client = calc;
 
   if (IsTopLevel(w)) {
@@ -536,21 +614,39 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
       return fail();
     }
     w->native = true;
-    if (w->menu != nullptr) DisplaySetMenu(hwnd, w->menu);
+    if (w->menu != nullptr) {
+      DisplaySetMenu(hwnd, w->menu);
+    }
   }
 
-  if (Send(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) return fail();
-  if ((w = Peek(hwnd)) == nullptr) return nullptr;
-  if (w->native) DisplaySetTitle(hwnd, w->text.c_str());
-  if (!w->needSize) SendSizeAndMove(w);
-  if ((w = Peek(hwnd)) == nullptr) return nullptr;
+  if (Send(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
+    return fail();
+  }
+  if ((w = Peek(hwnd)) == nullptr) {
+    return nullptr;
+  }
+  if (w->native) {
+    DisplaySetTitle(hwnd, w->text.c_str());
+  }
+  if (!w->needSize) {
+    SendSizeAndMove(w);
+  }
+  if ((w = Peek(hwnd)) == nullptr) {
+    return nullptr;
+  }
   ParentNotify(w, WM_CREATE);
-  if ((w = Peek(hwnd)) == nullptr) return nullptr;
+  if ((w = Peek(hwnd)) == nullptr) {
+    return nullptr;
+  }
 
   if ((style & WS_VISIBLE) != 0) {
     int command = SW_SHOW;
-    if ((style & WS_MAXIMIZE) != 0) command = SW_SHOWMAXIMIZED;
-    if ((style & WS_MINIMIZE) != 0) command = SW_SHOWMINIMIZED;
+    if ((style & WS_MAXIMIZE) != 0) {
+      command = SW_SHOWMAXIMIZED;
+    }
+    if ((style & WS_MINIMIZE) != 0) {
+      command = SW_SHOWMINIMIZED;
+    }
     ShowWindow(hwnd, command);
   }
   return Peek(hwnd) != nullptr ? hwnd : nullptr;
@@ -558,11 +654,17 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
 
 BOOL DestroyWindow(HWND window) {
   Window* w = Find(window);
-  if (w == nullptr) return FALSE;
-  if (w->destroying) return TRUE;
+  if (w == nullptr) {
+    return FALSE;
+  }
+  if (w->destroying) {
+    return TRUE;
+  }
   w->destroying = true;
   ParentNotify(w, WM_DESTROY);
-  if ((w = Peek(window)) == nullptr) return TRUE;
+  if ((w = Peek(window)) == nullptr) {
+    return TRUE;
+  }
   if ((w->style & WS_VISIBLE) != 0) {
     // A child is hidden as by ShowWindow (with WM_SHOWWINDOW), a top-level
     // window without it.
@@ -573,7 +675,9 @@ BOOL DestroyWindow(HWND window) {
     } else {
       ShowWindow(window, SW_HIDE);
     }
-    if ((w = Peek(window)) == nullptr) return TRUE;
+    if ((w = Peek(window)) == nullptr) {
+      return TRUE;
+    }
   }
   if (IsTopLevel(w)) {
     // Owned windows go first, each as if DestroyWindow had been called on it.
@@ -583,7 +687,9 @@ BOOL DestroyWindow(HWND window) {
         const Window* o = Peek(h);
         return o != nullptr && o->owner == window && !o->destroying;
       });
-      if (it == tops.end()) break;
+      if (it == tops.end()) {
+        break;
+      }
       DestroyWindow(*it);
     }
   }
@@ -600,7 +706,9 @@ BOOL IsWindow(HWND window) { return Peek(window) != nullptr ? TRUE : FALSE; }
 BOOL IsChild(HWND parent, HWND window) {
   const Window* w = Peek(window);
   while (w != nullptr && !IsTopLevel(w)) {
-    if (w->parent == parent) return TRUE;
+    if (w->parent == parent) {
+      return TRUE;
+    }
     w = Peek(w->parent);
   }
   return FALSE;
@@ -608,18 +716,26 @@ BOOL IsChild(HWND parent, HWND window) {
 
 HWND GetParent(HWND window) {
   const Window* w = Find(window);
-  if (w == nullptr) return nullptr;
-  if (!IsTopLevel(w)) return w->parent;
+  if (w == nullptr) {
+    return nullptr;
+  }
+  if (!IsTopLevel(w)) {
+    return w->parent;
+  }
   return (w->style & WS_POPUP) != 0 ? w->owner : nullptr;
 }
 
 HWND GetWindow(HWND window, UINT command) {
   const Window* w = Find(window);
-  if (w == nullptr) return nullptr;
+  if (w == nullptr) {
+    return nullptr;
+  }
   const std::vector<HWND>* siblings = &TheState().topLevels;
   if (!IsTopLevel(w)) {
     const Window* parent = Peek(w->parent);
-    if (parent == nullptr) return nullptr;
+    if (parent == nullptr) {
+      return nullptr;
+    }
     siblings = &parent->children;
   }
   auto at = std::find(siblings->begin(), siblings->end(), window);
@@ -649,14 +765,20 @@ namespace {
 void CollectDescendants(const Window* w, std::vector<HWND>* out) {
   for (HWND child : w->children) {
     out->push_back(child);
-    if (const Window* c = Peek(child)) CollectDescendants(c, out);
+    if (const Window* c = Peek(child)) {
+      CollectDescendants(c, out);
+    }
   }
 }
 
 BOOL EnumList(const std::vector<HWND>& list, WNDENUMPROC callback, LPARAM param) {
   for (HWND h : list) {
-    if (Peek(h) == nullptr) continue;
-    if (!callback(h, param)) return FALSE;
+    if (Peek(h) == nullptr) {
+      continue;
+    }
+    if (!callback(h, param)) {
+      return FALSE;
+    }
   }
   return TRUE;
 }
@@ -664,23 +786,31 @@ BOOL EnumList(const std::vector<HWND>& list, WNDENUMPROC callback, LPARAM param)
 }  // namespace
 
 BOOL EnumWindows(WNDENUMPROC callback, LPARAM param) {
-  if (callback == nullptr) return FALSE;
+  if (callback == nullptr) {
+    return FALSE;
+  }
   const std::vector<HWND> list = TheState().topLevels;
   EnumList(list, callback, param);
   return TRUE;
 }
 
 BOOL EnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM param) {
-  if (callback == nullptr) return FALSE;
+  if (callback == nullptr) {
+    return FALSE;
+  }
   std::vector<HWND> list;
   if (parent == nullptr) {
     for (HWND top : TheState().topLevels) {
       list.push_back(top);
-      if (const Window* t = Peek(top)) CollectDescendants(t, &list);
+      if (const Window* t = Peek(top)) {
+        CollectDescendants(t, &list);
+      }
     }
   } else {
     const Window* w = Find(parent);
-    if (w == nullptr) return FALSE;
+    if (w == nullptr) {
+      return FALSE;
+    }
     CollectDescendants(w, &list);
   }
   EnumList(list, callback, param);
@@ -688,18 +818,26 @@ BOOL EnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM param) {
 }
 
 DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId) {
-  if (Find(window) == nullptr) return 0;
-  if (processId != nullptr) *processId = GetCurrentProcessId();
+  if (Find(window) == nullptr) {
+    return 0;
+  }
+  if (processId != nullptr) {
+    *processId = GetCurrentProcessId();
+  }
   return GetCurrentThreadId();
 }
 
 BOOL SetWindowTextA(HWND window, LPCSTR text) {
-  if (Find(window) == nullptr) return FALSE;
+  if (Find(window) == nullptr) {
+    return FALSE;
+  }
   return static_cast<BOOL>(Send(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)));
 }
 
 int GetWindowTextA(HWND window, LPSTR text, int maxCount) {
-  if (Find(window) == nullptr || text == nullptr || maxCount <= 0) return 0;
+  if (Find(window) == nullptr || text == nullptr || maxCount <= 0) {
+    return 0;
+  }
   return static_cast<int>(
       Send(window, WM_GETTEXT, static_cast<WPARAM>(maxCount), reinterpret_cast<LPARAM>(text)));
 }
@@ -710,7 +848,9 @@ int GetWindowTextA(HWND window, LPSTR text, int maxCount) {
 namespace {
 
 std::string PropertyKey(LPCSTR name) {
-  if (IS_INTRESOURCE(name)) return "#" + std::to_string(reinterpret_cast<ULONG_PTR>(name));
+  if (IS_INTRESOURCE(name)) {
+    return "#" + std::to_string(reinterpret_cast<ULONG_PTR>(name));
+  }
   return name;
 }
 
@@ -723,7 +863,9 @@ auto FindProperty(Window* w, const std::string& key) {
 
 BOOL SetPropA(HWND window, LPCSTR name, HANDLE data) {
   Window* w = Find(window);
-  if (w == nullptr || name == nullptr) return FALSE;
+  if (w == nullptr || name == nullptr) {
+    return FALSE;
+  }
   const std::string key = PropertyKey(name);
   auto it = FindProperty(w, key);
   if (it != w->props.end()) {
@@ -736,16 +878,22 @@ BOOL SetPropA(HWND window, LPCSTR name, HANDLE data) {
 
 HANDLE GetPropA(HWND window, LPCSTR name) {
   Window* w = Find(window);
-  if (w == nullptr || name == nullptr) return nullptr;
+  if (w == nullptr || name == nullptr) {
+    return nullptr;
+  }
   auto it = FindProperty(w, PropertyKey(name));
   return it != w->props.end() ? it->second : nullptr;
 }
 
 HANDLE RemovePropA(HWND window, LPCSTR name) {
   Window* w = Find(window);
-  if (w == nullptr || name == nullptr) return nullptr;
+  if (w == nullptr || name == nullptr) {
+    return nullptr;
+  }
   auto it = FindProperty(w, PropertyKey(name));
-  if (it == w->props.end()) return nullptr;
+  if (it == w->props.end()) {
+    return nullptr;
+  }
   HANDLE data = it->second;
   w->props.erase(it);
   return data;
@@ -764,7 +912,9 @@ void ChangeStyle(HWND window, int index, DWORD value) {
   Window* w = Peek(window);
   STYLESTRUCT change{index == GWL_STYLE ? w->style : w->exStyle, value};
   Send(window, WM_STYLECHANGING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&change));
-  if ((w = Peek(window)) == nullptr) return;
+  if ((w = Peek(window)) == nullptr) {
+    return;
+  }
   if (index == GWL_STYLE) {
     // WS_CHILD cannot come or go here: the window keeps its place in the tree.
     w->style = (change.styleNew & ~static_cast<DWORD>(WS_CHILD)) | (w->style & WS_CHILD);
@@ -778,7 +928,9 @@ void ChangeStyle(HWND window, int index, DWORD value) {
 
 LONG_PTR GetWindowLongPtrA(HWND window, int index) {
   Window* w = Find(window);
-  if (w == nullptr) return 0;
+  if (w == nullptr) {
+    return 0;
+  }
   switch (index) {
     case GWLP_WNDPROC:
       return reinterpret_cast<LONG_PTR>(w->proc);
@@ -807,7 +959,9 @@ LONG_PTR GetWindowLongPtrA(HWND window, int index) {
 
 LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
   Window* w = Find(window);
-  if (w == nullptr) return 0;
+  if (w == nullptr) {
+    return 0;
+  }
   LONG_PTR previous = 0;
   switch (index) {
     case GWLP_WNDPROC:
@@ -816,15 +970,17 @@ LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
       }
-      w->proc = reinterpret_cast<WNDPROC>(value);
+      w->proc = FromNumber<WNDPROC>(value);
       return previous;
     case GWLP_HINSTANCE:
       previous = reinterpret_cast<LONG_PTR>(w->instance);
-      w->instance = reinterpret_cast<HINSTANCE>(value);
+      w->instance = FromNumber<HINSTANCE>(value);
       return previous;
     case GWLP_HWNDPARENT:
       previous = reinterpret_cast<LONG_PTR>(IsTopLevel(w) ? w->owner : w->parent);
-      if (IsTopLevel(w)) w->owner = TopLevelOf(reinterpret_cast<HWND>(value));
+      if (IsTopLevel(w)) {
+        w->owner = TopLevelOf(FromNumber<HWND>(value));
+      }
       return previous;
     case GWLP_ID:
       previous = w->id;
@@ -852,7 +1008,9 @@ LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
 
 LONG GetWindowLongA(HWND window, int index) {
   Window* w = Find(window);
-  if (w == nullptr) return 0;
+  if (w == nullptr) {
+    return 0;
+  }
   if (index >= 0 && ExtraIndex(w, index, sizeof(LONG))) {
     LONG value;
     std::memcpy(&value, w->extra.data() + index, sizeof value);
@@ -868,7 +1026,9 @@ LONG GetWindowLongA(HWND window, int index) {
 
 LONG SetWindowLongA(HWND window, int index, LONG value) {
   Window* w = Find(window);
-  if (w == nullptr) return 0;
+  if (w == nullptr) {
+    return 0;
+  }
   if (index >= 0 && ExtraIndex(w, index, sizeof(LONG))) {
     LONG previous;
     std::memcpy(&previous, w->extra.data() + index, sizeof previous);
@@ -899,7 +1059,9 @@ struct InProcedure {
 
 LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   Window* w = Peek(window);
-  if (w == nullptr || w->proc == nullptr) return 0;
+  if (w == nullptr || w->proc == nullptr) {
+    return 0;
+  }
   const InProcedure running;
   return w->proc(window, message, wParam, lParam);
 }
@@ -907,7 +1069,9 @@ LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }  // namespace user
 
 LRESULT CallWindowProcA(WNDPROC proc, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (proc == nullptr) return 0;
+  if (proc == nullptr) {
+    return 0;
+  }
   const InProcedure running;
   return proc(window, message, wParam, lParam);
 }
@@ -916,7 +1080,9 @@ LRESULT CallWindowProcA(WNDPROC proc, HWND window, UINT message, WPARAM wParam, 
 // Geometry
 
 BOOL AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD exStyle) {
-  if (rect == nullptr) return FALSE;
+  if (rect == nullptr) {
+    return FALSE;
+  }
   const RECT in = NonClientInsets(style, exStyle, menu != FALSE);
   rect->left -= in.left;
   rect->top -= in.top;
@@ -931,14 +1097,18 @@ BOOL AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu) {
 
 BOOL GetWindowRect(HWND window, LPRECT rect) {
   const Window* w = Find(window);
-  if (w == nullptr || rect == nullptr) return FALSE;
+  if (w == nullptr || rect == nullptr) {
+    return FALSE;
+  }
   *rect = ScreenRect(w);
   return TRUE;
 }
 
 BOOL GetClientRect(HWND window, LPRECT rect) {
   const Window* w = Find(window);
-  if (w == nullptr || rect == nullptr) return FALSE;
+  if (w == nullptr || rect == nullptr) {
+    return FALSE;
+  }
   *rect = RECT{0, 0, Width(w->client), Height(w->client)};
   return TRUE;
 }
@@ -948,12 +1118,16 @@ int MapWindowPoints(HWND from, HWND to, LPPOINT points, UINT count) {
   POINT b{0, 0};
   if (from != nullptr) {
     const Window* w = Find(from);
-    if (w == nullptr) return 0;
+    if (w == nullptr) {
+      return 0;
+    }
     a = ClientOriginOnScreen(w);
   }
   if (to != nullptr) {
     const Window* w = Find(to);
-    if (w == nullptr) return 0;
+    if (w == nullptr) {
+      return 0;
+    }
     b = ClientOriginOnScreen(w);
   }
   const LONG dx = a.x - b.x;
@@ -968,7 +1142,9 @@ int MapWindowPoints(HWND from, HWND to, LPPOINT points, UINT count) {
 
 BOOL ScreenToClient(HWND window, LPPOINT point) {
   const Window* w = Find(window);
-  if (w == nullptr || point == nullptr) return FALSE;
+  if (w == nullptr || point == nullptr) {
+    return FALSE;
+  }
   const POINT o = ClientOriginOnScreen(w);
   point->x -= o.x;
   point->y -= o.y;
@@ -977,7 +1153,9 @@ BOOL ScreenToClient(HWND window, LPPOINT point) {
 
 BOOL ClientToScreen(HWND window, LPPOINT point) {
   const Window* w = Find(window);
-  if (w == nullptr || point == nullptr) return FALSE;
+  if (w == nullptr || point == nullptr) {
+    return FALSE;
+  }
   const POINT o = ClientOriginOnScreen(w);
   point->x += o.x;
   point->y += o.y;
@@ -1000,12 +1178,18 @@ HWND Pick(Window* w, POINT screen, int* hitTest) {
           (child->style & WS_DISABLED) != 0 || !Contains(ScreenRect(child), screen)) {
         continue;
       }
-      if (HWND hit = Pick(child, screen, hitTest)) return hit;
+      if (HWND hit = Pick(child, screen, hitTest)) {
+        return hit;
+      }
     }
   }
-  if (Peek(self) == nullptr) return nullptr;
+  if (Peek(self) == nullptr) {
+    return nullptr;
+  }
   const auto hit = static_cast<int>(Send(self, WM_NCHITTEST, 0, MAKELPARAM(screen.x, screen.y)));
-  if (hit == HTTRANSPARENT || Peek(self) == nullptr) return nullptr;
+  if (hit == HTTRANSPARENT || Peek(self) == nullptr) {
+    return nullptr;
+  }
   *hitTest = hit;
   return self;
 }
@@ -1027,7 +1211,9 @@ HWND WindowFromPoint(POINT point) {
   const std::vector<HWND> tops = TheState().topLevels;
   for (HWND top : tops) {
     const Window* w = Peek(top);
-    if (w == nullptr || (w->style & WS_VISIBLE) == 0 || !Contains(ScreenRect(w), point)) continue;
+    if (w == nullptr || (w->style & WS_VISIBLE) == 0 || !Contains(ScreenRect(w), point)) {
+      continue;
+    }
     int hit = 0;
     HWND found = WindowAtPoint(top, point, &hit);
     return found != nullptr ? found : top;
@@ -1054,10 +1240,16 @@ void MinMaxInfo(Window* w, MINMAXINFO* info) {
 void SendSizeAndMove(Window* w) {
   const HWND window = w->handle;
   WPARAM kind = SIZE_RESTORED;
-  if ((w->style & WS_MINIMIZE) != 0) kind = SIZE_MINIMIZED;
-  if ((w->style & WS_MAXIMIZE) != 0) kind = SIZE_MAXIMIZED;
+  if ((w->style & WS_MINIMIZE) != 0) {
+    kind = SIZE_MINIMIZED;
+  }
+  if ((w->style & WS_MAXIMIZE) != 0) {
+    kind = SIZE_MAXIMIZED;
+  }
   Send(window, WM_SIZE, kind, MAKELPARAM(Width(w->client), Height(w->client)));
-  if ((w = Peek(window)) == nullptr) return;
+  if ((w = Peek(window)) == nullptr) {
+    return;
+  }
   Send(window, WM_MOVE, 0, MAKELPARAM(w->client.left, w->client.top));
 }
 
@@ -1066,7 +1258,9 @@ namespace {
 // The parts of the window's client area that a change of size or place
 // exposed; the parent gets back what the window no longer covers.
 void InvalidateAfterChange(Window* w, const RECT& oldRect, const RECT& oldClient, bool moved) {
-  if (!IsVisibleTree(w)) return;
+  if (!IsVisibleTree(w)) {
+    return;
+  }
   const bool sized = Width(oldClient) != Width(w->client) || Height(oldClient) != Height(w->client);
   if (!IsTopLevel(w) && (moved || sized)) {
     if (Window* parent = Peek(w->parent)) {
@@ -1083,7 +1277,9 @@ void InvalidateAfterChange(Window* w, const RECT& oldRect, const RECT& oldClient
       return;
     }
   }
-  if (!sized) return;
+  if (!sized) {
+    return;
+  }
   const UINT redraw = w->cls->info.style & (CS_HREDRAW | CS_VREDRAW);
   if (redraw != 0) {
     InvalidateClient(w, nullptr, true, true);
@@ -1105,7 +1301,9 @@ void ApplyZOrder(Window* w, HWND insertAfter) {
   std::vector<HWND>* list = &TheState().topLevels;
   if (!IsTopLevel(w)) {
     Window* parent = Peek(w->parent);
-    if (parent == nullptr) return;
+    if (parent == nullptr) {
+      return;
+    }
     list = &parent->children;
   }
   list->erase(std::remove(list->begin(), list->end(), w->handle), list->end());
@@ -1123,26 +1321,42 @@ void ApplyZOrder(Window* w, HWND insertAfter) {
 
 bool SetWindowPosInternal(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
   Window* w = Find(window);
-  if (w == nullptr) return false;
+  if (w == nullptr) {
+    return false;
+  }
   const bool visible = (w->style & WS_VISIBLE) != 0;
-  if (visible) flags &= ~static_cast<UINT>(SWP_SHOWWINDOW);
-  if (!visible) flags &= ~static_cast<UINT>(SWP_HIDEWINDOW);
-  if (!IsTopLevel(w)) flags |= SWP_NOACTIVATE;
+  if (visible) {
+    flags &= ~static_cast<UINT>(SWP_SHOWWINDOW);
+  }
+  if (!visible) {
+    flags &= ~static_cast<UINT>(SWP_HIDEWINDOW);
+  }
+  if (!IsTopLevel(w)) {
+    flags |= SWP_NOACTIVATE;
+  }
 
   WINDOWPOS pos{window, insertAfter, x, y, cx, cy, flags};
   if ((flags & SWP_NOSENDCHANGING) == 0) {
     Send(window, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
-    if ((w = Peek(window)) == nullptr) return false;
+    if ((w = Peek(window)) == nullptr) {
+      return false;
+    }
   }
   flags = pos.flags;
   RECT rect = w->rect;
-  if ((flags & SWP_NOMOVE) == 0) Offset(&rect, pos.x - rect.left, pos.y - rect.top);
+  if ((flags & SWP_NOMOVE) == 0) {
+    Offset(&rect, pos.x - rect.left, pos.y - rect.top);
+  }
   if ((flags & SWP_NOSIZE) == 0) {
     rect.right = rect.left + std::max(pos.cx, 0);
     rect.bottom = rect.top + std::max(pos.cy, 0);
   }
-  if (Width(rect) == Width(w->rect) && Height(rect) == Height(w->rect)) flags |= SWP_NOSIZE;
-  if (rect.left == w->rect.left && rect.top == w->rect.top) flags |= SWP_NOMOVE;
+  if (Width(rect) == Width(w->rect) && Height(rect) == Height(w->rect)) {
+    flags |= SWP_NOSIZE;
+  }
+  if (rect.left == w->rect.left && rect.top == w->rect.top) {
+    flags |= SWP_NOMOVE;
+  }
 
   RECT client = w->client;
   Offset(&client, rect.left - w->rect.left, rect.top - w->rect.top);
@@ -1153,12 +1367,16 @@ bool SetWindowPosInternal(HWND window, HWND insertAfter, int x, int y, int cx, i
     calc.rgrc[2] = w->client;
     calc.lppos = &pos;
     Send(window, WM_NCCALCSIZE, TRUE, reinterpret_cast<LPARAM>(&calc));
-    if ((w = Peek(window)) == nullptr) return false;
+    if ((w = Peek(window)) == nullptr) {
+      return false;
+    }
     client = calc.rgrc[0];
   }
   if (!IsTopLevel(w) && (pos.flags & SWP_NOACTIVATE) == 0) {
     Send(window, WM_CHILDACTIVATE, 0, 0);
-    if ((w = Peek(window)) == nullptr) return false;
+    if ((w = Peek(window)) == nullptr) {
+      return false;
+    }
   }
   const UINT changes = SWP_SHOWWINDOW | SWP_HIDEWINDOW | SWP_FRAMECHANGED;
   const bool zorder = (flags & SWP_NOZORDER) == 0;
@@ -1171,8 +1389,12 @@ bool SetWindowPosInternal(HWND window, HWND insertAfter, int x, int y, int cx, i
   const bool moved = rect.left != oldRect.left || rect.top != oldRect.top;
   w->rect = rect;
   w->client = client;
-  if (zorder) ApplyZOrder(w, insertAfter);
-  if ((flags & SWP_SHOWWINDOW) != 0) w->style |= WS_VISIBLE;
+  if (zorder) {
+    ApplyZOrder(w, insertAfter);
+  }
+  if ((flags & SWP_SHOWWINDOW) != 0) {
+    w->style |= WS_VISIBLE;
+  }
   if ((flags & SWP_HIDEWINDOW) != 0) {
     w->style &= ~static_cast<DWORD>(WS_VISIBLE);
     w->updatePending = w->erasePending = w->internalPaint = false;
@@ -1185,13 +1407,19 @@ bool SetWindowPosInternal(HWND window, HWND insertAfter, int x, int y, int cx, i
     }
     if (w->native && (flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW | kStateChanged)) != 0) {
       int state = SW_SHOWNORMAL;
-      if ((w->style & WS_MINIMIZE) != 0) state = SW_SHOWMINIMIZED;
-      if ((w->style & WS_MAXIMIZE) != 0) state = SW_SHOWMAXIMIZED;
+      if ((w->style & WS_MINIMIZE) != 0) {
+        state = SW_SHOWMINIMIZED;
+      }
+      if ((w->style & WS_MAXIMIZE) != 0) {
+        state = SW_SHOWMAXIMIZED;
+      }
       DisplayShowWindow(window, (flags & SWP_HIDEWINDOW) != 0 ? SW_HIDE : state);
     }
     if ((flags & SWP_NOACTIVATE) == 0 && (w->style & WS_VISIBLE) != 0) {
       ActivateWindow(window, false);
-      if ((w = Peek(window)) == nullptr) return false;
+      if ((w = Peek(window)) == nullptr) {
+        return false;
+      }
       DisplayActivateWindow(window);
     }
   }
@@ -1209,7 +1437,9 @@ bool SetWindowPosInternal(HWND window, HWND insertAfter, int x, int y, int cx, i
     } else {
       InvalidateAfterChange(w, oldRect, oldClient, moved && !IsTopLevel(w));
     }
-    if ((w = Peek(window)) == nullptr) return false;
+    if ((w = Peek(window)) == nullptr) {
+      return false;
+    }
   }
   pos.x = w->rect.left;
   pos.y = w->rect.top;
@@ -1226,9 +1456,13 @@ bool SetWindowPosInternal(HWND window, HWND insertAfter, int x, int y, int cx, i
   if ((flags & SWP_HIDEWINDOW) != 0 && (w = Peek(window)) != nullptr && !w->destroying) {
     // A hidden window keeps neither the mouse nor the focus (a window being
     // destroyed lets go of them just before WM_DESTROY).
-    if (TheState().capture == window || IsChild(window, TheState().capture)) ReleaseCapture();
+    if (TheState().capture == window || IsChild(window, TheState().capture)) {
+      ReleaseCapture();
+    }
     const HWND focus = TheState().focus;
-    if (focus == window || IsChild(window, focus)) SetFocus(IsTopLevel(w) ? nullptr : w->parent);
+    if (focus == window || IsChild(window, focus)) {
+      SetFocus(IsTopLevel(w) ? nullptr : w->parent);
+    }
   }
   return true;
 }
@@ -1242,7 +1476,9 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, U
 
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint) {
   UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
-  if (!repaint) flags |= SWP_NOREDRAW;
+  if (!repaint) {
+    flags |= SWP_NOREDRAW;
+  }
   return SetWindowPos(window, nullptr, x, y, width, height, flags);
 }
 
@@ -1251,14 +1487,20 @@ namespace {
 enum class Placement { kNormal, kMinimized, kMaximized };
 
 Placement PlacementOf(const Window* w) {
-  if ((w->style & WS_MINIMIZE) != 0) return Placement::kMinimized;
-  if ((w->style & WS_MAXIMIZE) != 0) return Placement::kMaximized;
+  if ((w->style & WS_MINIMIZE) != 0) {
+    return Placement::kMinimized;
+  }
+  if ((w->style & WS_MAXIMIZE) != 0) {
+    return Placement::kMaximized;
+  }
   return Placement::kNormal;
 }
 
 // Changes the window's min/max state and gives the rectangle it takes.
 RECT EnterPlacement(Window* w, Placement target) {
-  if (PlacementOf(w) == Placement::kNormal) w->normal = w->rect;
+  if (PlacementOf(w) == Placement::kNormal) {
+    w->normal = w->rect;
+  }
   w->restoreMaximized = PlacementOf(w) == Placement::kMaximized && target == Placement::kMinimized;
   w->style &= ~static_cast<DWORD>(WS_MINIMIZE | WS_MAXIMIZE);
   switch (target) {
@@ -1271,7 +1513,9 @@ RECT EnterPlacement(Window* w, Placement target) {
       MinMaxInfo(w, &info);
       const HWND window = w->handle;
       Send(window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
-      if ((w = Peek(window)) != nullptr) w->style |= WS_MAXIMIZE;
+      if ((w = Peek(window)) != nullptr) {
+        w->style |= WS_MAXIMIZE;
+      }
       return RECT{info.ptMaxPosition.x, info.ptMaxPosition.y,
                   info.ptMaxPosition.x + info.ptMaxSize.x, info.ptMaxPosition.y + info.ptMaxSize.y};
     }
@@ -1287,7 +1531,9 @@ bool TakeRestoreMaximized(Window* w) { return std::exchange(w->restoreMaximized,
 
 BOOL ShowWindow(HWND window, int command) {
   Window* w = Find(window);
-  if (w == nullptr) return FALSE;
+  if (w == nullptr) {
+    return FALSE;
+  }
   const bool wasVisible = (w->style & WS_VISIBLE) != 0;
   const bool child = !IsTopLevel(w);
   UINT flags = SWP_NOSIZE | SWP_NOMOVE;
@@ -1296,7 +1542,9 @@ BOOL ShowWindow(HWND window, int command) {
   bool activate = true;
   switch (command) {
     case SW_HIDE:
-      if (!wasVisible) return FALSE;
+      if (!wasVisible) {
+        return FALSE;
+      }
       show = false;
       activate = false;
       break;
@@ -1331,28 +1579,40 @@ BOOL ShowWindow(HWND window, int command) {
       SetLastError(ERROR_INVALID_PARAMETER);
       return FALSE;
   }
-  if (child || !activate) flags |= SWP_NOACTIVATE;
-  if (child) flags |= SWP_NOZORDER;
+  if (child || !activate) {
+    flags |= SWP_NOACTIVATE;
+  }
+  if (child) {
+    flags |= SWP_NOZORDER;
+  }
 
   if (show != wasVisible) {
     Send(window, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
-    if ((w = Peek(window)) == nullptr) return wasVisible;
+    if ((w = Peek(window)) == nullptr) {
+      return wasVisible;
+    }
   }
   RECT rect = w->rect;
   if (target != PlacementOf(w)) {
     if (PlacementOf(w) == Placement::kMinimized && Send(window, WM_QUERYOPEN, 0, 0) == 0) {
       return wasVisible;
     }
-    if ((w = Peek(window)) == nullptr) return wasVisible;
+    if ((w = Peek(window)) == nullptr) {
+      return wasVisible;
+    }
     rect = EnterPlacement(w, target);
-    if ((w = Peek(window)) == nullptr) return wasVisible;
+    if ((w = Peek(window)) == nullptr) {
+      return wasVisible;
+    }
     flags &= ~static_cast<UINT>(SWP_NOSIZE | SWP_NOMOVE);
     flags |= kStateChanged | SWP_FRAMECHANGED;
   }
   flags |= show ? SWP_SHOWWINDOW : SWP_HIDEWINDOW;
   const bool wasActive = TheState().active == window;
   SetWindowPosInternal(window, HWND_TOP, rect.left, rect.top, Width(rect), Height(rect), flags);
-  if (!show && wasActive && Peek(window) != nullptr) ActivateOther(window);
+  if (!show && wasActive && Peek(window) != nullptr) {
+    ActivateOther(window);
+  }
   if ((w = Peek(window)) != nullptr && w->needSize && show) {
     w->needSize = false;
     SendSizeAndMove(w);
@@ -1382,11 +1642,17 @@ namespace {
 
 int HitTest(const Window* w, POINT screen) {
   const RECT window = ScreenRect(w);
-  if (!Contains(window, screen)) return HTNOWHERE;
+  if (!Contains(window, screen)) {
+    return HTNOWHERE;
+  }
   const POINT origin = ClientOriginOnScreen(w);
   const RECT client{origin.x, origin.y, origin.x + Width(w->client), origin.y + Height(w->client)};
-  if (Contains(client, screen)) return HTCLIENT;
-  if ((w->style & WS_MINIMIZE) != 0) return HTCAPTION;
+  if (Contains(client, screen)) {
+    return HTCLIENT;
+  }
+  if ((w->style & WS_MINIMIZE) != 0) {
+    return HTCAPTION;
+  }
   const RECT in = NonClientInsets(
       w->style, w->exStyle & ~static_cast<DWORD>(WS_EX_CLIENTEDGE | WS_EX_STATICEDGE), false);
   const LONG frame = in.left;
@@ -1395,14 +1661,30 @@ int HitTest(const Window* w, POINT screen) {
     const bool right = screen.x >= window.right - frame;
     const bool top = screen.y < window.top + frame;
     const bool bottom = screen.y >= window.bottom - frame;
-    if (top && left) return HTTOPLEFT;
-    if (top && right) return HTTOPRIGHT;
-    if (bottom && left) return HTBOTTOMLEFT;
-    if (bottom && right) return HTBOTTOMRIGHT;
-    if (left) return HTLEFT;
-    if (right) return HTRIGHT;
-    if (top) return HTTOP;
-    if (bottom) return HTBOTTOM;
+    if (top && left) {
+      return HTTOPLEFT;
+    }
+    if (top && right) {
+      return HTTOPRIGHT;
+    }
+    if (bottom && left) {
+      return HTBOTTOMLEFT;
+    }
+    if (bottom && right) {
+      return HTBOTTOMRIGHT;
+    }
+    if (left) {
+      return HTLEFT;
+    }
+    if (right) {
+      return HTRIGHT;
+    }
+    if (top) {
+      return HTTOP;
+    }
+    if (bottom) {
+      return HTBOTTOM;
+    }
   }
   const LONG captionTop = window.top + frame;
   const LONG captionBottom = window.top + in.top;
@@ -1412,7 +1694,9 @@ int HitTest(const Window* w, POINT screen) {
       if (screen.x >= window.right - frame - button && screen.x < window.right - frame) {
         return HTCLOSE;
       }
-      if (screen.x < window.left + frame + button) return HTSYSMENU;
+      if (screen.x < window.left + frame + button) {
+        return HTSYSMENU;
+      }
     }
     return HTCAPTION;
   }
@@ -1424,9 +1708,15 @@ int HitTest(const Window* w, POINT screen) {
 
 LRESULT DefaultSetCursor(HWND window, WPARAM wParam, LPARAM lParam) {
   Window* w = Peek(window);
-  if (w == nullptr) return FALSE;
-  if (!IsTopLevel(w) && Send(w->parent, WM_SETCURSOR, wParam, lParam) != 0) return TRUE;
-  if ((w = Peek(window)) == nullptr) return FALSE;
+  if (w == nullptr) {
+    return FALSE;
+  }
+  if (!IsTopLevel(w) && Send(w->parent, WM_SETCURSOR, wParam, lParam) != 0) {
+    return TRUE;
+  }
+  if ((w = Peek(window)) == nullptr) {
+    return FALSE;
+  }
   const auto hit = static_cast<SHORT>(LOWORD(lParam));
   if (hit == HTCLIENT) {
     SetCursor(w->cls->info.hCursor);
@@ -1445,10 +1735,12 @@ LRESULT DefaultSetCursor(HWND window, WPARAM wParam, LPARAM lParam) {
 
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   Window* w = Peek(window);
-  if (w == nullptr) return 0;
+  if (w == nullptr) {
+    return 0;
+  }
   switch (message) {
     case WM_NCCREATE: {
-      const auto* cs = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+      const auto* cs = FromNumber<const CREATESTRUCTA*>(lParam);
       if (cs != nullptr && cs->lpszName != nullptr && !IS_INTRESOURCE(cs->lpszName)) {
         w->text = cs->lpszName;
       }
@@ -1456,7 +1748,7 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     }
     case WM_NCCALCSIZE:
       if (lParam != 0) {
-        auto* r = reinterpret_cast<RECT*>(lParam);  // rgrc[0] leads NCCALCSIZE_PARAMS too
+        auto* r = FromNumber<RECT*>(lParam);  // rgrc[0] leads NCCALCSIZE_PARAMS too
         if ((w->style & WS_MINIMIZE) != 0) {
           *r = RECT{r->left, r->top, r->left, r->top};
         } else {
@@ -1465,12 +1757,16 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
       }
       return 0;
     case WM_SETTEXT:
-      w->text = lParam != 0 ? reinterpret_cast<LPCSTR>(lParam) : "";
-      if (w->native) DisplaySetTitle(window, w->text.c_str());
+      w->text = lParam != 0 ? FromNumber<LPCSTR>(lParam) : "";
+      if (w->native) {
+        DisplaySetTitle(window, w->text.c_str());
+      }
       return TRUE;
     case WM_GETTEXT: {
-      auto* out = reinterpret_cast<LPSTR>(lParam);
-      if (out == nullptr || wParam == 0) return 0;
+      auto* out = FromNumber<LPSTR>(lParam);
+      if (out == nullptr || wParam == 0) {
+        return 0;
+      }
       const size_t n = std::min(w->text.size(), static_cast<size_t>(wParam - 1));
       std::memcpy(out, w->text.data(), n);
       out[n] = '\0';
@@ -1485,15 +1781,19 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
       return TRUE;
     case WM_PAINT: {
       PAINTSTRUCT ps;
-      if (BeginPaint(window, &ps) != nullptr) EndPaint(window, &ps);
+      if (BeginPaint(window, &ps) != nullptr) {
+        EndPaint(window, &ps);
+      }
       return 0;
     }
     case WM_ERASEBKGND: {
       HBRUSH brush = ClassBrush(w->cls->info.hbrBackground);
-      if (brush == nullptr) return 0;
+      if (brush == nullptr) {
+        return 0;
+      }
       RECT r;
       GetClientRect(window, &r);
-      FillRect(reinterpret_cast<HDC>(wParam), &r, brush);
+      FillRect(FromParam<HDC>(wParam), &r, brush);
       return 1;
     }
     case WM_NCHITTEST:
@@ -1504,7 +1804,9 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_MOUSEACTIVATE:
       if (!IsTopLevel(w)) {
         const LRESULT r = Send(w->parent, WM_MOUSEACTIVATE, wParam, lParam);
-        if (r != 0) return r;
+        if (r != 0) {
+          return r;
+        }
       }
       return MA_ACTIVATE;
     case WM_NCLBUTTONDOWN:
@@ -1563,7 +1865,7 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
       }
       return 0;
     case WM_WINDOWPOSCHANGING: {
-      auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
+      auto* pos = FromNumber<WINDOWPOS*>(lParam);
       if (pos != nullptr && (pos->flags & SWP_NOSIZE) == 0 &&
           ((w->style & WS_THICKFRAME) != 0 || (w->style & (WS_POPUP | WS_CHILD)) == 0) &&
           (w->style & WS_MINIMIZE) == 0) {
@@ -1580,16 +1882,24 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
       return 0;
     }
     case WM_WINDOWPOSCHANGED: {
-      const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
-      if (pos == nullptr) return 0;
+      const auto* pos = FromNumber<const WINDOWPOS*>(lParam);
+      if (pos == nullptr) {
+        return 0;
+      }
       if ((pos->flags & kNoClientMove) == 0) {
         Send(window, WM_MOVE, 0, MAKELPARAM(w->client.left, w->client.top));
-        if ((w = Peek(window)) == nullptr) return 0;
+        if ((w = Peek(window)) == nullptr) {
+          return 0;
+        }
       }
       if ((pos->flags & kNoClientSize) == 0 || (pos->flags & kStateChanged) != 0) {
         WPARAM kind = SIZE_RESTORED;
-        if ((w->style & WS_MINIMIZE) != 0) kind = SIZE_MINIMIZED;
-        if ((w->style & WS_MAXIMIZE) != 0) kind = SIZE_MAXIMIZED;
+        if ((w->style & WS_MINIMIZE) != 0) {
+          kind = SIZE_MINIMIZED;
+        }
+        if ((w->style & WS_MAXIMIZE) != 0) {
+          kind = SIZE_MAXIMIZED;
+        }
         Send(window, WM_SIZE, kind, MAKELPARAM(Width(w->client), Height(w->client)));
       }
       return 0;
@@ -1597,13 +1907,17 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_ACTIVATE:
       if (LOWORD(wParam) != WA_INACTIVE && (w->style & WS_MINIMIZE) == 0) {
         HWND focus = TheState().focus;
-        if (focus != window && !IsChild(window, focus)) SetFocus(window);
+        if (focus != window && !IsChild(window, focus)) {
+          SetFocus(window);
+        }
       }
       return 0;
     case WM_NCACTIVATE:
       return TRUE;
     case WM_CANCELMODE:
-      if (TheState().capture == window) ReleaseCapture();
+      if (TheState().capture == window) {
+        ReleaseCapture();
+      }
       return 0;
     case WM_SIZING:
       return TRUE;
@@ -1614,7 +1928,7 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSCROLLBAR:
     case WM_CTLCOLORSTATIC: {
-      auto dc = reinterpret_cast<HDC>(wParam);
+      auto dc = FromParam<HDC>(wParam);
       const bool window3d = message == WM_CTLCOLOREDIT || message == WM_CTLCOLORLISTBOX;
       SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
       SetBkColor(dc, GetSysColor(window3d ? COLOR_WINDOW : COLOR_BTNFACE));
@@ -1640,7 +1954,9 @@ LRESULT DefFrameProcA(HWND window, HWND, UINT message, WPARAM wParam, LPARAM lPa
 int GetSystemMetrics(int index) {
   LONG screenWidth = 1024;
   LONG screenHeight = 768;
-  if (DisplayReady()) DisplayScreenSize(&screenWidth, &screenHeight);
+  if (DisplayReady()) {
+    DisplayScreenSize(&screenWidth, &screenHeight);
+  }
   const int cx = static_cast<int>(screenWidth);
   const int cy = static_cast<int>(screenHeight);
   switch (index) {
@@ -1707,16 +2023,13 @@ int GetSystemMetrics(int index) {
       return kCaption + 4;
     case SM_CXDOUBLECLK:
     case SM_CYDOUBLECLK:
-      return 4;
     case SM_CXDRAG:
     case SM_CYDRAG:
       return 4;
     case SM_MOUSEPRESENT:
     case SM_CMONITORS:
       return 1;
-    case SM_SWAPBUTTON:
-      return 0;
-    default:
+    default:  // SM_SWAPBUTTON and what nothing here asks for
       return 0;
   }
 }
@@ -1731,11 +2044,15 @@ BOOL SystemParametersInfoA(UINT action, UINT param, PVOID value, UINT) {
       dragFullWindows = param != 0 ? TRUE : FALSE;
       return TRUE;
     case SPI_GETDRAGFULLWINDOWS:
-      if (value == nullptr) return FALSE;
+      if (value == nullptr) {
+        return FALSE;
+      }
       *static_cast<BOOL*>(value) = dragFullWindows;
       return TRUE;
     case SPI_GETWORKAREA:
-      if (value == nullptr) return FALSE;
+      if (value == nullptr) {
+        return FALSE;
+      }
       *static_cast<RECT*>(value) =
           RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
       return TRUE;

@@ -68,23 +68,25 @@ const char* MessageName(UINT m) {
     return #x;
     NAME(WM_CREATE)
     NAME(WM_DESTROY)
-    NAME(WM_MOVE) NAME(WM_SIZE) NAME(WM_ACTIVATE) NAME(WM_SETFOCUS) NAME(WM_KILLFOCUS)
-        NAME(WM_ENABLE) NAME(WM_PAINT) NAME(WM_CLOSE) NAME(WM_QUIT) NAME(WM_ERASEBKGND)
-            NAME(WM_SHOWWINDOW) NAME(WM_ACTIVATEAPP) NAME(WM_CANCELMODE) NAME(WM_SETCURSOR) NAME(
-                WM_MOUSEACTIVATE) NAME(WM_CHILDACTIVATE) NAME(WM_GETMINMAXINFO) NAME(WM_SETFONT)
-                NAME(WM_GETFONT) NAME(WM_WINDOWPOSCHANGING) NAME(WM_WINDOWPOSCHANGED)
-                    NAME(WM_NCCREATE) NAME(WM_NCDESTROY) NAME(WM_NCCALCSIZE) NAME(WM_NCHITTEST)
-                        NAME(WM_NCACTIVATE) NAME(WM_NCLBUTTONDOWN) NAME(WM_KEYDOWN) NAME(WM_KEYUP)
-                            NAME(WM_CHAR) NAME(WM_SYSKEYDOWN) NAME(WM_SYSCHAR) NAME(WM_COMMAND)
-                                NAME(WM_SYSCOMMAND) NAME(WM_INITMENU) NAME(WM_INITMENUPOPUP)
-                                    NAME(WM_MENUSELECT) NAME(WM_CTLCOLORSTATIC) NAME(WM_MOUSEMOVE)
-                                        NAME(WM_LBUTTONDOWN) NAME(WM_LBUTTONUP)
-                                            NAME(WM_LBUTTONDBLCLK) NAME(WM_PARENTNOTIFY)
-                                                NAME(WM_CAPTURECHANGED) NAME(WM_QUERYOPEN)
-                                                    NAME(WM_STYLECHANGING) NAME(WM_STYLECHANGED)
-                                                        NAME(WM_USER)
+    NAME(WM_MOVE)
+    NAME(WM_SIZE)
+    NAME(WM_ACTIVATE) NAME(WM_SETFOCUS) NAME(WM_KILLFOCUS) NAME(WM_ENABLE) NAME(WM_PAINT)
+        NAME(WM_CLOSE) NAME(WM_QUIT) NAME(WM_ERASEBKGND) NAME(WM_SHOWWINDOW) NAME(WM_ACTIVATEAPP)
+            NAME(WM_CANCELMODE) NAME(WM_SETCURSOR) NAME(WM_MOUSEACTIVATE) NAME(WM_CHILDACTIVATE)
+                NAME(WM_GETMINMAXINFO) NAME(WM_SETFONT) NAME(WM_GETFONT) NAME(WM_WINDOWPOSCHANGING)
+                    NAME(WM_WINDOWPOSCHANGED) NAME(WM_NCCREATE) NAME(WM_NCDESTROY)
+                        NAME(WM_NCCALCSIZE) NAME(WM_NCHITTEST) NAME(WM_NCACTIVATE)
+                            NAME(WM_NCLBUTTONDOWN) NAME(WM_KEYDOWN) NAME(WM_KEYUP) NAME(WM_CHAR)
+                                NAME(WM_SYSKEYDOWN) NAME(WM_SYSCHAR) NAME(WM_COMMAND)
+                                    NAME(WM_SYSCOMMAND) NAME(WM_INITMENU) NAME(WM_INITMENUPOPUP)
+                                        NAME(WM_MENUSELECT) NAME(WM_CTLCOLORSTATIC)
+                                            NAME(WM_MOUSEMOVE) NAME(WM_LBUTTONDOWN)
+                                                NAME(WM_LBUTTONUP) NAME(WM_LBUTTONDBLCLK)
+                                                    NAME(WM_PARENTNOTIFY) NAME(WM_CAPTURECHANGED)
+                                                        NAME(WM_QUERYOPEN) NAME(WM_STYLECHANGING)
+                                                            NAME(WM_STYLECHANGED) NAME(WM_USER)
 #undef NAME
-                                                            default : {
+                                                                default : {
       static char buffer[16];
       std::snprintf(buffer, sizeof buffer, "0x%04x", m);
       return buffer;
@@ -104,14 +106,20 @@ bool IsNoise(UINT m) {
 const char* pendingName = nullptr;
 
 void Record(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (IsNoise(message)) return;
-  if (pendingName != nullptr && names.count(window) == 0) names[window] = pendingName;
+  if (IsNoise(message)) {
+    return;
+  }
+  if (pendingName != nullptr && names.count(window) == 0) {
+    names[window] = pendingName;
+  }
   unsigned flags = kSent;
   if (dispatching != nullptr && dispatching->hwnd == window && dispatching->message == message) {
     flags = kPosted;
     dispatching = nullptr;
   }
-  if (defWinProcDepth > 0 && flags == kSent) flags |= kDefWinProc;
+  if (defWinProcDepth > 0 && flags == kSent) {
+    flags |= kDefWinProc;
+  }
   recorded.push_back(Recorded{window, message, flags, wParam, lParam});
 }
 
@@ -126,16 +134,24 @@ LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM 
   Record(window, message, wParam, lParam);
   switch (message) {
     case WM_NCCREATE:
-      if (refuseNcCreate) return FALSE;
+      if (refuseNcCreate) {
+        return FALSE;
+      }
       break;
     case WM_CREATE:
-      if (refuseCreate) return -1;
+      if (refuseCreate) {
+        return -1;
+      }
       break;
     case WM_CLOSE:
-      if (keepOnClose) return 0;
+      if (keepOnClose) {
+        return 0;
+      }
       break;
     case WM_ERASEBKGND:
-      if (eraseResult >= 0) return eraseResult;
+      if (eraseResult >= 0) {
+        return eraseResult;
+      }
       break;
     default:
       break;
@@ -158,14 +174,18 @@ const char* kClass = "KelpieRecorder";
 
 void RegisterRecorder() {
   static bool done = false;
-  if (done) return;
+  if (done) {
+    return;
+  }
   done = true;
   WNDCLASSA wc{};
   wc.style = CS_DBLCLKS;
   wc.lpfnWndProc = RecordingProc;
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+  // A system colour index + 1 stands for that colour's brush.
+  const auto background = static_cast<INT_PTR>(COLOR_BTNFACE + 1);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(background);  // NOLINT(performance-no-int-to-ptr)
   wc.lpszClassName = kClass;
   ASSERT_NE(RegisterClassA(&wc), 0);
 }
@@ -174,7 +194,9 @@ void RegisterRecorder() {
 void Pump() {
   MSG m;
   for (int i = 0; i < 1000 && PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE); ++i) {
-    if (m.message == WM_QUIT) continue;
+    if (m.message == WM_QUIT) {
+      continue;
+    }
     dispatching = &m;
     DispatchMessageA(&m);
     dispatching = nullptr;
@@ -193,9 +215,12 @@ std::string Describe(const Msg& e) {
                 (e.flags & kDefWinProc) != 0 ? " defwinproc" : "",
                 (e.flags & kOptional) != 0 ? " optional" : "");
   std::string s = line;
-  if ((e.flags & kWParam) != 0)
+  if ((e.flags & kWParam) != 0) {
     s += " w=" + std::to_string(static_cast<unsigned long long>(e.wParam));
-  if ((e.flags & kLParam) != 0) s += " l=" + std::to_string(static_cast<long long>(e.lParam));
+  }
+  if ((e.flags & kLParam) != 0) {
+    s += " l=" + std::to_string(static_cast<long long>(e.lParam));
+  }
   return s;
 }
 
@@ -212,12 +237,24 @@ std::string Describe(const Recorded& r) {
 
 bool Matches(const Msg& e, const Recorded& r) {
   auto it = names.find(r.window);
-  if (e.message != r.message || it == names.end() || it->second != e.window) return false;
-  if ((e.flags & kPosted) != 0 && (r.flags & kPosted) == 0) return false;
-  if ((e.flags & kSent) != 0 && (r.flags & kSent) == 0) return false;
-  if ((e.flags & kDefWinProc) != 0 && (r.flags & kDefWinProc) == 0) return false;
-  if ((e.flags & kWParam) != 0 && e.wParam != r.wParam) return false;
-  if ((e.flags & kLParam) != 0 && e.lParam != r.lParam) return false;
+  if (e.message != r.message || it == names.end() || it->second != e.window) {
+    return false;
+  }
+  if ((e.flags & kPosted) != 0 && (r.flags & kPosted) == 0) {
+    return false;
+  }
+  if ((e.flags & kSent) != 0 && (r.flags & kSent) == 0) {
+    return false;
+  }
+  if ((e.flags & kDefWinProc) != 0 && (r.flags & kDefWinProc) == 0) {
+    return false;
+  }
+  if ((e.flags & kWParam) != 0 && e.wParam != r.wParam) {
+    return false;
+  }
+  if ((e.flags & kLParam) != 0 && e.lParam != r.lParam) {
+    return false;
+  }
   return true;
 }
 
@@ -248,7 +285,9 @@ bool Matches(const Msg& e, const Recorded& r) {
 // match is reported, so that mending the gap is noticed.
 void ExpectSequence(const Msg* expected, const char* call, bool knownGap = false) {
   std::vector<Msg> want;
-  for (const Msg* e = expected; e->message != 0; ++e) want.push_back(*e);
+  for (const Msg* e = expected; e->message != 0; ++e) {
+    want.push_back(*e);
+  }
   size_t i = 0;
   size_t j = 0;
   bool ok = true;
@@ -273,10 +312,16 @@ void ExpectSequence(const Msg* expected, const char* call, bool knownGap = false
     std::string left = k < want.size() ? Describe(want[k]) : "";
     left.resize(64, ' ');
     const std::string right = k < recorded.size() ? Describe(recorded[k]) : "";
-    table += (k == i || k == j ? "> " : "  ") + left + " | " + right + "\n";
+    table += k == i || k == j ? "> " : "  ";
+    table += left;
+    table += " | ";
+    table += right;
+    table += "\n";
   }
   if (knownGap) {
-    if (ok) ADD_FAILURE() << "known gap now closed, remove its mark:\n" << table;
+    if (ok) {
+      ADD_FAILURE() << "known gap now closed, remove its mark:\n" << table;
+    }
   } else {
     ADD_FAILURE() << table;
   }
@@ -294,7 +339,9 @@ class UserTest : public ::testing::Test {
 
   void TearDown() override {
     for (HWND w : made_) {
-      if (IsWindow(w)) DestroyWindow(w);
+      if (IsWindow(w)) {
+        DestroyWindow(w);
+      }
     }
     Flush();
     names.clear();
@@ -306,9 +353,10 @@ class UserTest : public ::testing::Test {
             int y = 40, int width = 300, int height = 200, DWORD exStyle = 0,
             const char* cls = kClass) {
     pendingName = name;
-    HWND w = CreateWindowExA(exStyle, cls, name, style, x, y, width, height, parent,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                             GetModuleHandleA(nullptr), nullptr);
+    HWND w = CreateWindowExA(
+        exStyle, cls, name, style, x, y, width, height, parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),  // NOLINT(performance-no-int-to-ptr)
+        GetModuleHandleA(nullptr), nullptr);
     pendingName = nullptr;
     if (w != nullptr) {
       names[w] = name;
@@ -493,7 +541,9 @@ TEST_F(UserTest, SentMessagesRunAtOncePostedOnesBeforePaintAndQuit) {
     if (m.message == WM_QUIT) {
       EXPECT_EQ(m.wParam, 3u);
     }
-    if (m.message == WM_PAINT) ValidateRect(w, nullptr);
+    if (m.message == WM_PAINT) {
+      ValidateRect(w, nullptr);
+    }
   }
   const std::vector<UINT> want = {WM_USER + 1, WM_USER + 2, WM_QUIT, WM_PAINT};
   EXPECT_EQ(order, want);
@@ -602,7 +652,7 @@ TEST_F(UserTest, DestroyWindowTakesOwnedWindowsChildrenAndTheMenu) {
 
 TEST_F(UserTest, SubclassSeesEveryMessageWmNcDestroyLast) {
   HWND w = MakeShown();
-  subclassed = reinterpret_cast<WNDPROC>(
+  subclassed = reinterpret_cast<WNDPROC>(  // NOLINT(performance-no-int-to-ptr)
       SetWindowLongPtrA(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc)));
   EXPECT_EQ(subclassed, RecordingProc);
   EXPECT_EQ(GetWindowLongPtrA(w, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(SubclassProc));
@@ -642,7 +692,7 @@ TEST_F(UserTest, WindowStillHasItsPropertiesAndMenuAtWmNcDestroy) {
   HMENU bar = CreateMenu();
   AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(CreatePopupMenu()), "M");
   SetMenu(w, bar);
-  subclassed = reinterpret_cast<WNDPROC>(
+  subclassed = reinterpret_cast<WNDPROC>(  // NOLINT(performance-no-int-to-ptr)
       SetWindowLongPtrA(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchNcDestroy)));
   SetPropA(w, "fx_menu_callback", reinterpret_cast<HANDLE>(subclassed));
   atNcDestroy = AtNcDestroy{};
@@ -933,7 +983,9 @@ TEST_F(UserTest, MinimizeMaximizeAndRestoreTellTheKindOfSize) {
   auto lastSize = [] {
     WPARAM kind = 99;
     for (const Recorded& r : recorded) {
-      if (r.message == WM_SIZE) kind = r.wParam;
+      if (r.message == WM_SIZE) {
+        kind = r.wParam;
+      }
     }
     recorded.clear();
     return kind;

@@ -32,7 +32,9 @@ LRESULT CALLBACK TestProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
   if (message != WM_SETCURSOR && message != WM_NCHITTEST && message != WM_GETMINMAXINFO) {
     seen.push_back(Seen{window, message, wParam, lParam});
   }
-  if (message == WM_CLOSE && keepOnClose) return 0;
+  if (message == WM_CLOSE && keepOnClose) {
+    return 0;
+  }
   if (message == WM_PAINT && paintColours.count(window) != 0) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
@@ -52,7 +54,9 @@ void Register(const char* name, UINT style) {
   wc.style = style;
   wc.lpfnWndProc = TestProc;
   wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+  // A system colour index + 1 stands for that colour's brush.
+  const auto background = static_cast<INT_PTR>(COLOR_BTNFACE + 1);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(background);  // NOLINT(performance-no-int-to-ptr)
   wc.lpszClassName = name;
   RegisterClassA(&wc);
 }
@@ -71,14 +75,18 @@ std::vector<UINT> Pump() {
 
 const Seen* Find(UINT message, HWND window = nullptr) {
   for (const Seen& s : seen) {
-    if (s.message == message && (window == nullptr || s.window == window)) return &s;
+    if (s.message == message && (window == nullptr || s.window == window)) {
+      return &s;
+    }
   }
   return nullptr;
 }
 
 int Count(UINT message) {
   int n = 0;
-  for (const Seen& s : seen) n += s.message == message ? 1 : 0;
+  for (const Seen& s : seen) {
+    n += s.message == message ? 1 : 0;
+  }
   return n;
 }
 
@@ -95,7 +103,9 @@ class HeadlessTest : public ::testing::Test {
   void TearDown() override {
     HeadlessClearSteps();
     for (HWND w : made_) {
-      if (IsWindow(w)) DestroyWindow(w);
+      if (IsWindow(w)) {
+        DestroyWindow(w);
+      }
     }
     Pump();
     seen.clear();
@@ -115,9 +125,11 @@ class HeadlessTest : public ::testing::Test {
 
   HWND Child(HWND parent, int x, int y, int width, int height, int id,
              const char* cls = "HeadlessPlain", DWORD style = 0) {
-    HWND w =
-        CreateWindowExA(0, cls, nullptr, WS_CHILD | WS_VISIBLE | style, x, y, width, height, parent,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
+    // A child's "menu" is its id.
+    auto menu =
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));  // NOLINT(performance-no-int-to-ptr)
+    HWND w = CreateWindowExA(0, cls, nullptr, WS_CHILD | WS_VISIBLE | style, x, y, width, height,
+                             parent, menu, nullptr, nullptr);
     Pump();
     seen.clear();
     return w;
@@ -198,7 +210,9 @@ TEST_F(HeadlessTest, TypingHoldsShiftWhereACharacterNeedsIt) {
   Pump();
   std::string typed;
   for (const Seen& s : seen) {
-    if (s.message == WM_CHAR) typed += static_cast<char>(s.wParam);
+    if (s.message == WM_CHAR) {
+      typed += static_cast<char>(s.wParam);
+    }
   }
   EXPECT_EQ(typed, "Hi, 2!");
   EXPECT_EQ(GetKeyState(VK_SHIFT) & 0x80, 0);
@@ -281,7 +295,9 @@ TEST_F(HeadlessTest, StaticControlsTakeClicksOnlyWithSsNotify) {
   ASSERT_EQ(Count(WM_COMMAND), 2);
   EXPECT_EQ(seen.back().message, static_cast<UINT>(WM_COMMAND));
   bool doubled = false;
-  for (const Seen& s : seen) doubled |= s.wParam == MAKEWPARAM(42, STN_DBLCLK);
+  for (const Seen& s : seen) {
+    doubled |= s.wParam == MAKEWPARAM(42, STN_DBLCLK);
+  }
   EXPECT_TRUE(doubled);
   (void)quiet;
 }
@@ -349,7 +365,10 @@ TEST_F(HeadlessTest, CloseBoxIsAButtonPressThatDefWindowProcTurnsIntoWmClose) {
   EXPECT_EQ(m.wParam, static_cast<WPARAM>(HTCLOSE));
   DispatchMessageA(&m);
   std::vector<UINT> order;
-  for (const Seen& s : seen) order.push_back(s.message);
+  order.reserve(seen.size());
+  for (const Seen& s : seen) {
+    order.push_back(s.message);
+  }
   const std::vector<UINT> want = {WM_NCLBUTTONDOWN, WM_SYSCOMMAND, WM_CLOSE};
   EXPECT_EQ(order, want);
   EXPECT_EQ(Find(WM_SYSCOMMAND)->wParam, static_cast<WPARAM>(SC_CLOSE));
@@ -493,7 +512,9 @@ TEST_F(HeadlessTest, ActivationComesAndGoesWithTheUser) {
   EXPECT_EQ(GetForegroundWindow(), nullptr);
   const Seen* app = nullptr;
   for (const Seen& s : seen) {
-    if (s.message == WM_ACTIVATEAPP && s.wParam == FALSE) app = &s;
+    if (s.message == WM_ACTIVATEAPP && s.wParam == FALSE) {
+      app = &s;
+    }
   }
   EXPECT_NE(app, nullptr);
   HeadlessActivate(b);
