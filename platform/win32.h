@@ -15,11 +15,18 @@
 // Common controls and OLE: outside what the lean windows.h declares.
 #include <commctrl.h>
 #include <ole2.h>
+// Common dialogs, and DirectInput 7's declarations (the library itself is
+// loaded at run time).
+#include <commdlg.h>
+#define DIRECTINPUT_VERSION 0x0700
+#include <dinput.h>
 #else
 #include "platform/posix/win32_types.h"
 #include "platform/posix/kernel.h"
 #include "platform/posix/gdi.h"
 #include "platform/posix/user.h"
+#include "platform/posix/comdlg.h"
+#include "platform/posix/dinput.h"
 #endif
 
 // Direct pixel access to a device context: the one extension to Win32.

@@ -1,0 +1,451 @@
+// DirectInput 7 of our Win32 subset: what the toolkit's keyboard library
+// reaches through LoadLibraryA("DINPUT.DLL") and GetProcAddress — the
+// DirectInputCreateEx entry, the IDirectInput7A object and the system
+// keyboard as an IDirectInputDevice7A whose state is 256 key bytes indexed by
+// DirectInput scan code (0x80: down).
+//
+// Declarations only. Names, layouts, method order and values are those of the
+// system headers for 64-bit Windows with DIRECTINPUT_VERSION 0x0700; the
+// interfaces are C++ abstract classes as the system headers give C++ code, so
+// an object's first word points at its methods in the order below.
+#pragma once
+
+#include "platform/posix/user.h"
+#include "platform/posix/win32_types.h"
+
+// ---------------------------------------------------------------------------
+// Modules: the kernel part serves "DINPUT.DLL" as a built-in module.
+
+typedef INT_PTR(WINAPI* FARPROC)();
+
+HMODULE LoadLibraryA(LPCSTR name);
+FARPROC GetProcAddress(HMODULE module, LPCSTR name);
+BOOL FreeLibrary(HMODULE module);
+
+// ---------------------------------------------------------------------------
+// COM basics
+
+struct GUID {
+  DWORD Data1;
+  WORD Data2;
+  WORD Data3;
+  BYTE Data4[8];
+};
+typedef GUID IID;
+typedef GUID* LPGUID;
+typedef const GUID* LPCGUID;
+typedef const GUID& REFGUID;
+typedef const IID& REFIID;
+
+#ifndef STDMETHODCALLTYPE
+#define STDMETHODCALLTYPE
+#endif
+
+#ifndef SUCCEEDED
+#define SUCCEEDED(hr) (static_cast<HRESULT>(hr) >= 0)
+#endif
+#ifndef FAILED
+#define FAILED(hr) (static_cast<HRESULT>(hr) < 0)
+#endif
+
+#define E_NOTIMPL (static_cast<HRESULT>(0x80004001))
+#define E_NOINTERFACE (static_cast<HRESULT>(0x80004002))
+#define E_POINTER (static_cast<HRESULT>(0x80004003))
+#define E_FAIL (static_cast<HRESULT>(0x80004005))
+#define E_OUTOFMEMORY (static_cast<HRESULT>(0x8007000E))
+#define E_INVALIDARG (static_cast<HRESULT>(0x80070057))
+#define CLASS_E_NOAGGREGATION (static_cast<HRESULT>(0x80040110))
+#define REGDB_E_CLASSNOTREG (static_cast<HRESULT>(0x80040154))
+
+struct IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) = 0;
+  virtual ULONG STDMETHODCALLTYPE AddRef() = 0;
+  virtual ULONG STDMETHODCALLTYPE Release() = 0;
+};
+typedef IUnknown* LPUNKNOWN;
+
+// ---------------------------------------------------------------------------
+// Results
+
+#define DI_OK S_OK
+#define DI_NOTATTACHED S_FALSE
+#define DI_BUFFEROVERFLOW S_FALSE
+#define DI_PROPNOEFFECT S_FALSE
+#define DI_NOEFFECT S_FALSE
+#define DI_POLLEDDEVICE (static_cast<HRESULT>(0x00000002))
+
+#define DIERR_OLDDIRECTINPUTVERSION (static_cast<HRESULT>(0x8007047E))
+#define DIERR_BETADIRECTINPUTVERSION (static_cast<HRESULT>(0x80070481))
+#define DIERR_BADDRIVERVER (static_cast<HRESULT>(0x80070077))
+#define DIERR_DEVICENOTREG REGDB_E_CLASSNOTREG
+#define DIERR_NOTFOUND (static_cast<HRESULT>(0x80070002))
+#define DIERR_OBJECTNOTFOUND (static_cast<HRESULT>(0x80070002))
+#define DIERR_INVALIDPARAM E_INVALIDARG
+#define DIERR_NOINTERFACE E_NOINTERFACE
+#define DIERR_GENERIC E_FAIL
+#define DIERR_OUTOFMEMORY E_OUTOFMEMORY
+#define DIERR_UNSUPPORTED E_NOTIMPL
+#define DIERR_NOTINITIALIZED (static_cast<HRESULT>(0x80070015))
+#define DIERR_ALREADYINITIALIZED (static_cast<HRESULT>(0x800704DF))
+#define DIERR_NOAGGREGATION CLASS_E_NOAGGREGATION
+#define DIERR_OTHERAPPHASPRIO (static_cast<HRESULT>(0x80070005))
+#define DIERR_INPUTLOST (static_cast<HRESULT>(0x8007001E))
+#define DIERR_ACQUIRED (static_cast<HRESULT>(0x800700AA))
+#define DIERR_NOTACQUIRED (static_cast<HRESULT>(0x8007000C))
+
+// ---------------------------------------------------------------------------
+// Ids (defined by the layer's DirectInput part)
+
+extern const GUID IID_IDirectInput7A;
+extern const GUID IID_IDirectInputDevice7A;
+extern const GUID GUID_SysKeyboard;
+extern const GUID GUID_Key;
+
+// ---------------------------------------------------------------------------
+// Data formats
+
+#define DIDFT_ALL 0x00000000
+#define DIDFT_RELAXIS 0x00000001
+#define DIDFT_ABSAXIS 0x00000002
+#define DIDFT_AXIS 0x00000003
+#define DIDFT_PSHBUTTON 0x00000004
+#define DIDFT_TGLBUTTON 0x00000008
+#define DIDFT_BUTTON 0x0000000C
+#define DIDFT_POV 0x00000010
+#define DIDFT_COLLECTION 0x00000040
+#define DIDFT_NODATA 0x00000080
+#define DIDFT_ANYINSTANCE 0x00FFFF00
+#define DIDFT_INSTANCEMASK DIDFT_ANYINSTANCE
+#define DIDFT_MAKEINSTANCE(n) (static_cast<WORD>(n) << 8)
+#define DIDFT_GETTYPE(n) LOBYTE(n)
+#define DIDFT_GETINSTANCE(n) LOWORD((n) >> 8)
+#define DIDFT_FFACTUATOR 0x01000000
+#define DIDFT_FFEFFECTTRIGGER 0x02000000
+#define DIDFT_OUTPUT 0x10000000
+#define DIDFT_VENDORDEFINED 0x04000000
+#define DIDFT_ALIAS 0x08000000
+#define DIDFT_OPTIONAL 0x80000000
+#define DIDFT_NOCOLLECTION 0x00FFFF00
+
+#define DIDF_ABSAXIS 0x00000001
+#define DIDF_RELAXIS 0x00000002
+
+struct DIOBJECTDATAFORMAT {
+  const GUID* pguid;
+  DWORD dwOfs;
+  DWORD dwType;
+  DWORD dwFlags;
+};
+typedef DIOBJECTDATAFORMAT* LPDIOBJECTDATAFORMAT;
+typedef const DIOBJECTDATAFORMAT* LPCDIOBJECTDATAFORMAT;
+
+struct DIDATAFORMAT {
+  DWORD dwSize;
+  DWORD dwObjSize;
+  DWORD dwFlags;
+  DWORD dwDataSize;
+  DWORD dwNumObjs;
+  LPDIOBJECTDATAFORMAT rgodf;
+};
+typedef DIDATAFORMAT* LPDIDATAFORMAT;
+typedef const DIDATAFORMAT* LPCDIDATAFORMAT;
+
+// SetCooperativeLevel flags.
+#define DISCL_EXCLUSIVE 0x00000001
+#define DISCL_NONEXCLUSIVE 0x00000002
+#define DISCL_FOREGROUND 0x00000004
+#define DISCL_BACKGROUND 0x00000008
+#define DISCL_NOWINKEY 0x00000010
+
+// Device types (EnumDevices, DIDEVCAPS).
+#define DIDEVTYPE_DEVICE 1
+#define DIDEVTYPE_MOUSE 2
+#define DIDEVTYPE_KEYBOARD 3
+#define DIDEVTYPE_JOYSTICK 4
+
+// ---------------------------------------------------------------------------
+// Structures the interfaces name but the toolkit never fills
+
+struct DIDEVCAPS;
+struct DIPROPHEADER;
+struct DIDEVICEOBJECTDATA;
+struct DIDEVICEOBJECTINSTANCEA;
+struct DIDEVICEINSTANCEA;
+struct DIEFFECT;
+struct DIEFFECTINFOA;
+struct DIEFFESCAPE;
+struct DIFILEEFFECT;
+struct IDirectInputEffect;
+typedef DIDEVCAPS* LPDIDEVCAPS;
+typedef DIPROPHEADER* LPDIPROPHEADER;
+typedef const DIPROPHEADER* LPCDIPROPHEADER;
+typedef DIDEVICEOBJECTDATA* LPDIDEVICEOBJECTDATA;
+typedef const DIDEVICEOBJECTDATA* LPCDIDEVICEOBJECTDATA;
+typedef DIDEVICEOBJECTINSTANCEA* LPDIDEVICEOBJECTINSTANCEA;
+typedef const DIDEVICEOBJECTINSTANCEA* LPCDIDEVICEOBJECTINSTANCEA;
+typedef DIDEVICEINSTANCEA* LPDIDEVICEINSTANCEA;
+typedef const DIDEVICEINSTANCEA* LPCDIDEVICEINSTANCEA;
+typedef const DIEFFECT* LPCDIEFFECT;
+typedef DIEFFECTINFOA* LPDIEFFECTINFOA;
+typedef const DIEFFECTINFOA* LPCDIEFFECTINFOA;
+typedef DIEFFESCAPE* LPDIEFFESCAPE;
+typedef DIFILEEFFECT* LPDIFILEEFFECT;
+typedef const DIFILEEFFECT* LPCDIFILEEFFECT;
+typedef IDirectInputEffect* LPDIRECTINPUTEFFECT;
+
+typedef BOOL(CALLBACK* LPDIENUMDEVICESCALLBACKA)(LPCDIDEVICEINSTANCEA, LPVOID);
+typedef BOOL(CALLBACK* LPDIENUMDEVICEOBJECTSCALLBACKA)(LPCDIDEVICEOBJECTINSTANCEA, LPVOID);
+typedef BOOL(CALLBACK* LPDIENUMEFFECTSCALLBACKA)(LPCDIEFFECTINFOA, LPVOID);
+typedef BOOL(CALLBACK* LPDIENUMCREATEDEFFECTOBJECTSCALLBACK)(LPDIRECTINPUTEFFECT, LPVOID);
+typedef BOOL(CALLBACK* LPDIENUMEFFECTSINFILECALLBACK)(LPCDIFILEEFFECT, LPVOID);
+
+// ---------------------------------------------------------------------------
+// Devices
+
+struct IDirectInputDeviceA : public IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE GetCapabilities(LPDIDEVCAPS lpDIDevCaps) = 0;
+  virtual HRESULT STDMETHODCALLTYPE EnumObjects(LPDIENUMDEVICEOBJECTSCALLBACKA lpCallback,
+                                                LPVOID pvRef, DWORD dwFlags) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetProperty(REFGUID rguidProp, LPDIPROPHEADER pdiph) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetProperty(REFGUID rguidProp, LPCDIPROPHEADER pdiph) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Acquire() = 0;
+  virtual HRESULT STDMETHODCALLTYPE Unacquire() = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetDeviceState(DWORD cbData, LPVOID lpvData) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetDeviceData(DWORD cbObjectData, LPDIDEVICEOBJECTDATA rgdod,
+                                                  LPDWORD pdwInOut, DWORD dwFlags) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetDataFormat(LPCDIDATAFORMAT lpdf) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetEventNotification(HANDLE hEvent) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetCooperativeLevel(HWND hwnd, DWORD dwFlags) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetObjectInfo(LPDIDEVICEOBJECTINSTANCEA pdidoi, DWORD dwObj,
+                                                  DWORD dwHow) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetDeviceInfo(LPDIDEVICEINSTANCEA pdidi) = 0;
+  virtual HRESULT STDMETHODCALLTYPE RunControlPanel(HWND hwndOwner, DWORD dwFlags) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Initialize(HINSTANCE hinst, DWORD dwVersion, REFGUID rguid) = 0;
+};
+
+struct IDirectInputDevice2A : public IDirectInputDeviceA {
+  virtual HRESULT STDMETHODCALLTYPE CreateEffect(REFGUID rguid, LPCDIEFFECT lpeff,
+                                                 LPDIRECTINPUTEFFECT* ppdeff,
+                                                 LPUNKNOWN punkOuter) = 0;
+  virtual HRESULT STDMETHODCALLTYPE EnumEffects(LPDIENUMEFFECTSCALLBACKA lpCallback, LPVOID pvRef,
+                                                DWORD dwEffType) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetEffectInfo(LPDIEFFECTINFOA pdei, REFGUID rguid) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetForceFeedbackState(LPDWORD pdwOut) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SendForceFeedbackCommand(DWORD dwFlags) = 0;
+  virtual HRESULT STDMETHODCALLTYPE EnumCreatedEffectObjects(
+      LPDIENUMCREATEDEFFECTOBJECTSCALLBACK lpCallback, LPVOID pvRef, DWORD fl) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Escape(LPDIEFFESCAPE pesc) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Poll() = 0;
+  virtual HRESULT STDMETHODCALLTYPE SendDeviceData(DWORD cbObjectData, LPCDIDEVICEOBJECTDATA rgdod,
+                                                   LPDWORD pdwInOut, DWORD fl) = 0;
+};
+
+struct IDirectInputDevice7A : public IDirectInputDevice2A {
+  virtual HRESULT STDMETHODCALLTYPE EnumEffectsInFile(LPCSTR lpszFileName,
+                                                      LPDIENUMEFFECTSINFILECALLBACK pec,
+                                                      LPVOID pvRef, DWORD dwFlags) = 0;
+  virtual HRESULT STDMETHODCALLTYPE WriteEffectToFile(LPCSTR lpszFileName, DWORD dwEntries,
+                                                      LPDIFILEEFFECT rgDiFileEft,
+                                                      DWORD dwFlags) = 0;
+};
+
+typedef IDirectInputDeviceA* LPDIRECTINPUTDEVICEA;
+typedef IDirectInputDevice2A* LPDIRECTINPUTDEVICE2A;
+typedef IDirectInputDevice7A* LPDIRECTINPUTDEVICE7A;
+
+// ---------------------------------------------------------------------------
+// The DirectInput object
+
+struct IDirectInputA : public IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE CreateDevice(REFGUID rguid,
+                                                 LPDIRECTINPUTDEVICEA* lplpDirectInputDevice,
+                                                 LPUNKNOWN pUnkOuter) = 0;
+  virtual HRESULT STDMETHODCALLTYPE EnumDevices(DWORD dwDevType,
+                                                LPDIENUMDEVICESCALLBACKA lpCallback, LPVOID pvRef,
+                                                DWORD dwFlags) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetDeviceStatus(REFGUID rguidInstance) = 0;
+  virtual HRESULT STDMETHODCALLTYPE RunControlPanel(HWND hwndOwner, DWORD dwFlags) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Initialize(HINSTANCE hinst, DWORD dwVersion) = 0;
+};
+
+struct IDirectInput2A : public IDirectInputA {
+  virtual HRESULT STDMETHODCALLTYPE FindDevice(REFGUID rguid, LPCSTR pszName,
+                                               LPGUID pguidInstance) = 0;
+};
+
+struct IDirectInput7A : public IDirectInput2A {
+  virtual HRESULT STDMETHODCALLTYPE CreateDeviceEx(REFGUID rguid, REFIID riid, LPVOID* pvOut,
+                                                   LPUNKNOWN lpUnknownOuter) = 0;
+};
+
+typedef IDirectInputA* LPDIRECTINPUTA;
+typedef IDirectInput2A* LPDIRECTINPUT2A;
+typedef IDirectInput7A* LPDIRECTINPUT7A;
+
+// The entry GetProcAddress finds in "DINPUT.DLL". dwVersion 0x0700 and
+// IID_IDirectInput7A give an IDirectInput7A in *ppvOut.
+HRESULT WINAPI DirectInputCreateEx(HINSTANCE hinst, DWORD dwVersion, REFIID riidltf, LPVOID* ppvOut,
+                                   LPUNKNOWN punkOuter);
+
+// ---------------------------------------------------------------------------
+// Keyboard scan codes: the index of a key's byte in the device state.
+
+#define DIK_ESCAPE 0x01
+#define DIK_1 0x02
+#define DIK_2 0x03
+#define DIK_3 0x04
+#define DIK_4 0x05
+#define DIK_5 0x06
+#define DIK_6 0x07
+#define DIK_7 0x08
+#define DIK_8 0x09
+#define DIK_9 0x0A
+#define DIK_0 0x0B
+#define DIK_MINUS 0x0C
+#define DIK_EQUALS 0x0D
+#define DIK_BACK 0x0E
+#define DIK_TAB 0x0F
+#define DIK_Q 0x10
+#define DIK_W 0x11
+#define DIK_E 0x12
+#define DIK_R 0x13
+#define DIK_T 0x14
+#define DIK_Y 0x15
+#define DIK_U 0x16
+#define DIK_I 0x17
+#define DIK_O 0x18
+#define DIK_P 0x19
+#define DIK_LBRACKET 0x1A
+#define DIK_RBRACKET 0x1B
+#define DIK_RETURN 0x1C
+#define DIK_LCONTROL 0x1D
+#define DIK_A 0x1E
+#define DIK_S 0x1F
+#define DIK_D 0x20
+#define DIK_F 0x21
+#define DIK_G 0x22
+#define DIK_H 0x23
+#define DIK_J 0x24
+#define DIK_K 0x25
+#define DIK_L 0x26
+#define DIK_SEMICOLON 0x27
+#define DIK_APOSTROPHE 0x28
+#define DIK_GRAVE 0x29
+#define DIK_LSHIFT 0x2A
+#define DIK_BACKSLASH 0x2B
+#define DIK_Z 0x2C
+#define DIK_X 0x2D
+#define DIK_C 0x2E
+#define DIK_V 0x2F
+#define DIK_B 0x30
+#define DIK_N 0x31
+#define DIK_M 0x32
+#define DIK_COMMA 0x33
+#define DIK_PERIOD 0x34
+#define DIK_SLASH 0x35
+#define DIK_RSHIFT 0x36
+#define DIK_MULTIPLY 0x37
+#define DIK_LMENU 0x38
+#define DIK_SPACE 0x39
+#define DIK_CAPITAL 0x3A
+#define DIK_F1 0x3B
+#define DIK_F2 0x3C
+#define DIK_F3 0x3D
+#define DIK_F4 0x3E
+#define DIK_F5 0x3F
+#define DIK_F6 0x40
+#define DIK_F7 0x41
+#define DIK_F8 0x42
+#define DIK_F9 0x43
+#define DIK_F10 0x44
+#define DIK_NUMLOCK 0x45
+#define DIK_SCROLL 0x46
+#define DIK_NUMPAD7 0x47
+#define DIK_NUMPAD8 0x48
+#define DIK_NUMPAD9 0x49
+#define DIK_SUBTRACT 0x4A
+#define DIK_NUMPAD4 0x4B
+#define DIK_NUMPAD5 0x4C
+#define DIK_NUMPAD6 0x4D
+#define DIK_ADD 0x4E
+#define DIK_NUMPAD1 0x4F
+#define DIK_NUMPAD2 0x50
+#define DIK_NUMPAD3 0x51
+#define DIK_NUMPAD0 0x52
+#define DIK_DECIMAL 0x53
+#define DIK_OEM_102 0x56
+#define DIK_F11 0x57
+#define DIK_F12 0x58
+#define DIK_F13 0x64
+#define DIK_F14 0x65
+#define DIK_F15 0x66
+#define DIK_KANA 0x70
+#define DIK_ABNT_C1 0x73
+#define DIK_CONVERT 0x79
+#define DIK_NOCONVERT 0x7B
+#define DIK_YEN 0x7D
+#define DIK_ABNT_C2 0x7E
+#define DIK_NUMPADEQUALS 0x8D
+#define DIK_CIRCUMFLEX 0x90
+#define DIK_AT 0x91
+#define DIK_COLON 0x92
+#define DIK_UNDERLINE 0x93
+#define DIK_KANJI 0x94
+#define DIK_STOP 0x95
+#define DIK_AX 0x96
+#define DIK_UNLABELED 0x97
+#define DIK_NEXTTRACK 0x99
+#define DIK_NUMPADENTER 0x9C
+#define DIK_RCONTROL 0x9D
+#define DIK_MUTE 0xA0
+#define DIK_CALCULATOR 0xA1
+#define DIK_PLAYPAUSE 0xA2
+#define DIK_MEDIASTOP 0xA4
+#define DIK_VOLUMEDOWN 0xAE
+#define DIK_VOLUMEUP 0xB0
+#define DIK_WEBHOME 0xB2
+#define DIK_NUMPADCOMMA 0xB3
+#define DIK_DIVIDE 0xB5
+#define DIK_SYSRQ 0xB7
+#define DIK_RMENU 0xB8
+#define DIK_PAUSE 0xC5
+#define DIK_HOME 0xC7
+#define DIK_UP 0xC8
+#define DIK_PRIOR 0xC9
+#define DIK_LEFT 0xCB
+#define DIK_RIGHT 0xCD
+#define DIK_END 0xCF
+#define DIK_DOWN 0xD0
+#define DIK_NEXT 0xD1
+#define DIK_INSERT 0xD2
+#define DIK_DELETE 0xD3
+#define DIK_LWIN 0xDB
+#define DIK_RWIN 0xDC
+#define DIK_APPS 0xDD
+#define DIK_POWER 0xDE
+#define DIK_SLEEP 0xDF
+#define DIK_WAKE 0xE3
+#define DIK_WEBSEARCH 0xE5
+#define DIK_WEBFAVORITES 0xE6
+#define DIK_WEBREFRESH 0xE7
+#define DIK_WEBSTOP 0xE8
+#define DIK_WEBFORWARD 0xE9
+#define DIK_WEBBACK 0xEA
+#define DIK_MYCOMPUTER 0xEB
+#define DIK_MAIL 0xEC
+#define DIK_MEDIASELECT 0xED
+#define DIK_BACKSPACE DIK_BACK
+#define DIK_NUMPADSTAR DIK_MULTIPLY
+#define DIK_LALT DIK_LMENU
+#define DIK_CAPSLOCK DIK_CAPITAL
+#define DIK_NUMPADMINUS DIK_SUBTRACT
+#define DIK_NUMPADPLUS DIK_ADD
+#define DIK_NUMPADPERIOD DIK_DECIMAL
+#define DIK_NUMPADSLASH DIK_DIVIDE
+#define DIK_RALT DIK_RMENU
+#define DIK_UPARROW DIK_UP
+#define DIK_PGUP DIK_PRIOR
+#define DIK_LEFTARROW DIK_LEFT
+#define DIK_RIGHTARROW DIK_RIGHT
+#define DIK_DOWNARROW DIK_DOWN
+#define DIK_PGDN DIK_NEXT
