@@ -55,7 +55,9 @@ void CALLBACK AnswerDialog(HWND, UINT, UINT_PTR, DWORD) {
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     return;
   }
-  if (busy || dialog == nullptr || answered != 0) return;
+  if (busy || dialog == nullptr || answered != 0) {
+    return;
+  }
   busy = true;
   ++answered;
   answer(dialog);
@@ -65,7 +67,9 @@ void CALLBACK AnswerDialog(HWND, UINT, UINT_PTR, DWORD) {
 // The file name box: the combo box or edit of the platform's dialog.
 HWND NameBox(HWND dialog) {
   for (int id : {0x47C /* cmb13 */, 0x480 /* edt1 */}) {
-    if (HWND box = GetDlgItem(dialog, id)) return box;
+    if (HWND box = GetDlgItem(dialog, id)) {
+      return box;
+    }
   }
   return nullptr;
 }
@@ -90,9 +94,13 @@ class RequesterDialogTest : public ::testing::Test {
   }
   void TearDown() override {
     KillTimer(nullptr, timer_);
-    for (HWND w : windows_) DestroyWindow(w);
+    for (HWND w : windows_) {
+      DestroyWindow(w);
+    }
     MSG m;
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+      DispatchMessageA(&m);
+    }
   }
   HWND Make(bool visible) {
     HWND w = CreateWindowExA(0, "KelpieRequesterTest", "requester",

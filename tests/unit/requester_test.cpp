@@ -20,7 +20,9 @@ namespace {
 // A path written with "/" in the platform's own separator.
 std::string Native(std::string path) {
   for (char& c : path) {
-    if (c == '/') c = REQUEST_FOLDER_SEPARATOR;
+    if (c == '/') {
+      c = REQUEST_FOLDER_SEPARATOR;
+    }
   }
   return path;
 }
@@ -62,7 +64,9 @@ class RequestSetupTest : public ::testing::Test {
   std::string FilterBytes() const {
     const char* p = setup_.dialog.lpstrFilter;
     size_t length = 0;
-    while (p[length] != '\0' || p[length + 1] != '\0') ++length;
+    while (p[length] != '\0' || p[length + 1] != '\0') {
+      ++length;
+    }
     return std::string(p, length + 2);
   }
   std::string InitialDirectory() const {
@@ -90,7 +94,9 @@ TEST(FileNameIsValidTest, AbsentEmptyReservedAndControlBytesAreNot) {
     const char alone[] = {reserved, '\0'};
     const char inside[] = {'a', reserved, 'b', '\0'};
     const char last[] = {'a', 'b', reserved, '\0'};
-    for (const char* name : {alone, inside, last}) EXPECT_EQ(FileNameIsValid(name), 0) << name;
+    for (const char* name : {alone, inside, last}) {
+      EXPECT_EQ(FileNameIsValid(name), 0) << name;
+    }
   }
   for (const char* name : {"\x01", "a\x1F", "\tname", "na\nme"}) {
     EXPECT_EQ(FileNameIsValid(name), 0) << static_cast<int>(name[0]);
@@ -304,7 +310,9 @@ class ModalGuardTest : public ::testing::Test {
     RegisterClassA(&wc);  // once per process; later calls fail harmlessly
   }
   void TearDown() override {
-    for (HWND w : windows_) DestroyWindow(w);
+    for (HWND w : windows_) {
+      DestroyWindow(w);
+    }
   }
   HWND Make(bool visible) {
     HWND w = CreateWindowExA(0, "KelpieGuardTest", "guard",

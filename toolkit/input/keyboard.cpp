@@ -53,10 +53,14 @@ BYTE releaseWatch[kKeyCount];
 // the scan code's offset.
 DIOBJECTDATAFORMAT* BuildObjectFormat() {
   HANDLE heap = ProgramHeap();
-  if (heap == nullptr) return nullptr;
+  if (heap == nullptr) {
+    return nullptr;
+  }
   auto* table =
       static_cast<DIOBJECTDATAFORMAT*>(HeapAlloc(heap, 0, kKeyCount * sizeof(DIOBJECTDATAFORMAT)));
-  if (table == nullptr) return nullptr;
+  if (table == nullptr) {
+    return nullptr;
+  }
   for (DWORD i = 0; i < kKeyCount; ++i) {
     table[i].pguid = &kGuidKey;
     table[i].dwOfs = i;
@@ -68,7 +72,9 @@ DIOBJECTDATAFORMAT* BuildObjectFormat() {
 
 char KeypadCharacter(DWORD scanCode) {
   for (const KeypadKey& key : kKeypad) {
-    if (key.scanCode == scanCode) return key.character;
+    if (key.scanCode == scanCode) {
+      return key.character;
+    }
   }
   return '\0';
 }
@@ -83,10 +89,13 @@ IDirectInput7A* DirectInputAcquire() {
       const auto create = reinterpret_cast<DirectInputCreateExProc>(
           reinterpret_cast<void (*)()>(GetProcAddress(directInputLibrary, "DirectInputCreateEx")));
       HINSTANCE module = ProgramModuleHandle();
-      if (module == nullptr) module = GetModuleHandleA(nullptr);
+      if (module == nullptr) {
+        module = GetModuleHandleA(nullptr);
+      }
       void* object = nullptr;
-      if (create != nullptr)
+      if (create != nullptr) {
         create(module, kDirectInputVersion, kIidDirectInput7A, &object, nullptr);
+      }
       directInput = static_cast<IDirectInput7A*>(object);
       // Unloaded again so that retrying on every call does not pile up loads.
       if (directInput == nullptr) {
@@ -112,11 +121,17 @@ void DirectInputRelease() {
 intptr_t KeyboardStart() {
   IDirectInput7A* di = DirectInputAcquire();
   keyboardUsed = true;
-  if (di == nullptr) return 0;
-  if (deviceState != kNoDevice) return reinterpret_cast<intptr_t>(di);
+  if (di == nullptr) {
+    return 0;
+  }
+  if (deviceState != kNoDevice) {
+    return reinterpret_cast<intptr_t>(di);
+  }
 
   DIOBJECTDATAFORMAT* table = BuildObjectFormat();
-  if (table == nullptr) return 0;
+  if (table == nullptr) {
+    return 0;
+  }
   dataFormat.dwSize = sizeof(DIDATAFORMAT);
   dataFormat.dwObjSize = sizeof(DIOBJECTDATAFORMAT);
   dataFormat.dwFlags = DIDF_RELAXIS;
@@ -145,7 +160,9 @@ intptr_t KeyboardStart() {
 }
 
 int32_t KeyboardPoll() {
-  if (deviceState == kNoDevice || keyboard == nullptr) return 0;
+  if (deviceState == kNoDevice || keyboard == nullptr) {
+    return 0;
+  }
   if (deviceState == kFormatSet) {
     // The full-screen window this would name is never open here: null. A
     // failure of either call shows up at GetDeviceState.
@@ -162,7 +179,9 @@ int32_t KeyboardPoll() {
 
 const char* KeyboardTypedChar(intptr_t start) {
   char* const text = ScratchReserve(kTypedReserve, start);
-  if (text == nullptr) return "";
+  if (text == nullptr) {
+    return "";
+  }
   char* out = text;
   if (deviceState == kAcquired) {
     bool translating = false;
@@ -173,7 +192,9 @@ const char* KeyboardTypedChar(intptr_t start) {
         releaseWatch[k] = 1;
         continue;
       }
-      if (releaseWatch[k] == 0) continue;
+      if (releaseWatch[k] == 0) {
+        continue;
+      }
       releaseWatch[k] = 0;
       // The thread's own view of Shift, Ctrl, Caps Lock… at this moment, once
       // for every key of this call.
@@ -190,9 +211,15 @@ const char* KeyboardTypedChar(intptr_t start) {
         std::memcpy(bytes, &translated, sizeof translated);
         c = bytes[0];
       }
-      if (const char keypad = KeypadCharacter(k); keypad != '\0') c = keypad;
-      if (c == '\r' || c == '\b') c = '\0';
-      if (c != '\0') *out++ = c;
+      if (const char keypad = KeypadCharacter(k); keypad != '\0') {
+        c = keypad;
+      }
+      if (c == '\r' || c == '\b') {
+        c = '\0';
+      }
+      if (c != '\0') {
+        *out++ = c;
+      }
     }
   }
   ScratchGiveBack(kTypedReserve - (out - text));
@@ -201,7 +228,9 @@ const char* KeyboardTypedChar(intptr_t start) {
 }
 
 void KeyboardLibraryEnd() {
-  if (!keyboardUsed) return;
+  if (!keyboardUsed) {
+    return;
+  }
   if (keyboard != nullptr) {
     keyboard->Unacquire();
     keyboard->Release();

@@ -11,7 +11,9 @@ bool dialogUp = false;
 // "" at `start`, touching nothing of the dialog that is up.
 const char* EmptyResult(intptr_t start) {
   char* out = ScratchReserve(0, start);
-  if (out == nullptr) return "";
+  if (out == nullptr) {
+    return "";
+  }
   out[0] = '\0';
   return out;
 }
@@ -22,7 +24,9 @@ const char* RequestFile(intptr_t start, int32_t flags, const char* title, const 
                         const char* patterns, int32_t patternPosition, int32_t save) {
   // A requester asked for from inside our own dialog's loop would free the
   // buffer that dialog is writing into.
-  if (dialogUp) return EmptyResult(start);
+  if (dialogUp) {
+    return EmptyResult(start);
+  }
   RequestDialogSetup setup;
   BOOL chosen = FALSE;
   if (RequestDialogPrepare(&setup, flags, title, defaultFile, patterns, patternPosition)) {

@@ -44,7 +44,9 @@ const char* EmitResult(intptr_t start, const char* first, size_t firstLength, co
                        size_t secondLength) {
   const auto length = static_cast<intptr_t>(firstLength + secondLength);
   char* out = ScratchReserve(length, start);
-  if (out == nullptr) return "";
+  if (out == nullptr) {
+    return "";
+  }
   std::memcpy(out, first, firstLength);
   std::memcpy(out + firstLength, second, secondLength);
   out[length] = '\0';
@@ -59,7 +61,9 @@ const char* MultipleResult(intptr_t start) {
   const char* buffer = state.nameBuffer;
   const auto size = static_cast<size_t>(state.nameBufferSize);
   const size_t firstLength = BoundedLength(buffer, size);
-  if (firstLength == size) return EmptyResult(start);  // nothing terminated: not an answer
+  if (firstLength == size) {
+    return EmptyResult(start);  // nothing terminated: not an answer
+  }
   const size_t nameOffset = firstLength + 1;
   const size_t nameLength =
       nameOffset < size ? BoundedLength(buffer + nameOffset, size - nameOffset) : 0;
@@ -69,11 +73,15 @@ const char* MultipleResult(intptr_t start) {
     state.nextNameOffset = 0;
     return result;
   }
-  if (nameOffset + nameLength == size) return EmptyResult(start);
+  if (nameOffset + nameLength == size) {
+    return EmptyResult(start);
+  }
   // The folder and a separator must fit the directory buffer with its zero.
   const bool separated = firstLength > 0 && buffer[firstLength - 1] == REQUEST_FOLDER_SEPARATOR;
   const size_t directoryLength = firstLength + (separated ? 0 : 1);
-  if (directoryLength >= sizeof state.directory) return EmptyResult(start);
+  if (directoryLength >= sizeof state.directory) {
+    return EmptyResult(start);
+  }
   std::memcpy(state.directory, buffer, firstLength);
   state.directory[firstLength] = REQUEST_FOLDER_SEPARATOR;
   state.directory[directoryLength] = '\0';
@@ -83,12 +91,20 @@ const char* MultipleResult(intptr_t start) {
 
 BOOL CALLBACK DisableWindow(HWND window, LPARAM /*unused*/) {
   const DWORD thread = GetCurrentThreadId();
-  if (GetWindowThreadProcessId(window, nullptr) != thread) return TRUE;
-  if (!IsWindowVisible(window) || !IsWindowEnabled(window)) return TRUE;
-  if (window == GetForegroundWindow()) return TRUE;
+  if (GetWindowThreadProcessId(window, nullptr) != thread) {
+    return TRUE;
+  }
+  if (!IsWindowVisible(window) || !IsWindowEnabled(window)) {
+    return TRUE;
+  }
+  if (window == GetForegroundWindow()) {
+    return TRUE;
+  }
   // A window that could not be noted would never be enabled again: leave it.
   auto* entry = static_cast<DisabledWindow*>(ListAdd(&disabledWindows, sizeof(DisabledWindow)));
-  if (entry == nullptr) return TRUE;
+  if (entry == nullptr) {
+    return TRUE;
+  }
   entry->threadId = thread;
   entry->window = window;
   EnableWindow(window, FALSE);
@@ -98,17 +114,23 @@ BOOL CALLBACK DisableWindow(HWND window, LPARAM /*unused*/) {
 }  // namespace
 
 int32_t FileNameIsValid(const char* text) {
-  if (text == nullptr || text[0] == '\0') return 0;
+  if (text == nullptr || text[0] == '\0') {
+    return 0;
+  }
   for (const char* p = text; *p != '\0'; ++p) {
     const auto c = static_cast<unsigned char>(*p);
-    if (c < 0x20 || std::strchr("\"\\/:*?<>|", c) != nullptr) return 0;
+    if (c < 0x20 || std::strchr("\"\\/:*?<>|", c) != nullptr) {
+      return 0;
+    }
   }
   return 1;
 }
 
 HWND RequestOwner() {
   HWND window = GetForegroundWindow();
-  if (window == nullptr) return nullptr;
+  if (window == nullptr) {
+    return nullptr;
+  }
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
   return process == GetCurrentProcessId() ? window : nullptr;
@@ -144,7 +166,9 @@ bool RequestDialogPrepare(RequestDialogSetup* setup, int32_t flags, const char* 
   FreeNameBuffer();
   state.nextNameOffset = 0;
   state.nameBuffer = static_cast<char*>(ProgramAllocate(static_cast<size_t>(size)));
-  if (state.nameBuffer == nullptr) return false;
+  if (state.nameBuffer == nullptr) {
+    return false;
+  }
   state.nameBufferSize = size;
 
   // "a|b|c|d" becomes the dialog's list of zero-terminated strings "a" "b" "c"
@@ -158,7 +182,9 @@ bool RequestDialogPrepare(RequestDialogSetup* setup, int32_t flags, const char* 
   }
   std::memcpy(setup->filter, pattern, patternLength);
   for (size_t i = 0; i < patternLength; ++i) {
-    if (setup->filter[i] == '|') setup->filter[i] = '\0';
+    if (setup->filter[i] == '|') {
+      setup->filter[i] = '\0';
+    }
   }
 
   const char* initialDirectory = nullptr;
@@ -185,8 +211,12 @@ bool RequestDialogPrepare(RequestDialogSetup* setup, int32_t flags, const char* 
     }
     // A name that does not fit is not proposed at all rather than cut short.
     const size_t nameLength = std::strlen(name);
-    if (nameLength < static_cast<size_t>(size)) std::memcpy(state.nameBuffer, name, nameLength);
-    if (FileNameIsValid(state.nameBuffer) == 0) state.nameBuffer[0] = '\0';
+    if (nameLength < static_cast<size_t>(size)) {
+      std::memcpy(state.nameBuffer, name, nameLength);
+    }
+    if (FileNameIsValid(state.nameBuffer) == 0) {
+      state.nameBuffer[0] = '\0';
+    }
   }
 
   OPENFILENAMEA& dialog = setup->dialog;
@@ -211,7 +241,9 @@ void RequestDialogRelease(RequestDialogSetup* setup) {
 
 const char* RequestFileResult(intptr_t start, int32_t flags, BOOL chosen) {
   if ((flags & REQUEST_MULTIPLE) != 0) {
-    if (chosen == 0 || state.nameBuffer == nullptr) return EmptyResult(start);
+    if (chosen == 0 || state.nameBuffer == nullptr) {
+      return EmptyResult(start);
+    }
     return MultipleResult(start);
   }
   const char* result = "";
