@@ -41,6 +41,12 @@ inline void StartToolkitServices() {
   MenuLibraryInit();
 }
 
+// Creating operations answer handles as pointer-sized numbers.
+template <typename T>
+T HandleFrom(intptr_t value) {
+  return reinterpret_cast<T>(value);  // NOLINT(performance-no-int-to-ptr)
+}
+
 // A message nobody else sends: posted behind whatever a step left in the
 // thread's queue, it marks where that step's events end.
 constexpr UINT kEventMarker = WM_APP + 0x4B;

@@ -21,7 +21,9 @@ class MenuTest : public ::testing::Test {
   void TearDown() override {
     WindowClose(0);
     WindowClose(1);
-    for (intptr_t number : menus_) MenuFree(number);
+    for (intptr_t number : menus_) {
+      MenuFree(number);
+    }
     DrainEvents();
   }
   HWND window_ = nullptr;
@@ -84,11 +86,11 @@ TEST_F(MenuTest, BarShowsFromTheFirstTitleOn) {
   ASSERT_NE(handle, 0);
   EXPECT_EQ(GetMenu(window_), nullptr);
   EXPECT_TRUE(MenuAddTitle("File"));
-  EXPECT_EQ(GetMenu(window_), reinterpret_cast<HMENU>(handle));
+  EXPECT_EQ(GetMenu(window_), HandleFrom<HMENU>(handle));
 }
 
 TEST_F(MenuTest, BuilderNestsSubmenusWhereTheyWereOpened) {
-  auto bar = reinterpret_cast<HMENU>(MenuCreate(0, window_));
+  auto bar = HandleFrom<HMENU>(MenuCreate(0, window_));
   ASSERT_NE(bar, nullptr);
   BuildViewerMenu();
 
@@ -124,7 +126,7 @@ TEST_F(MenuTest, BuilderNestsSubmenusWhereTheyWereOpened) {
 }
 
 TEST_F(MenuTest, TitleAfterNestedSubmenusStartsOnTheBar) {
-  auto bar = reinterpret_cast<HMENU>(MenuCreate(0, window_));
+  auto bar = HandleFrom<HMENU>(MenuCreate(0, window_));
   MenuAddTitle("One");
   MenuOpenSub("a");
   MenuOpenSub("b");
@@ -137,7 +139,7 @@ TEST_F(MenuTest, TitleAfterNestedSubmenusStartsOnTheBar) {
 }
 
 TEST_F(MenuTest, CloseSubAtDepthZeroChangesNothingAndAfterATitleReturnsToTheBar) {
-  auto bar = reinterpret_cast<HMENU>(MenuCreate(0, window_));
+  auto bar = HandleFrom<HMENU>(MenuCreate(0, window_));
   MenuCloseSub();  // depth 0
   MenuAddTitle("Title");
   MenuCloseSub();  // back to the bar itself
@@ -151,7 +153,7 @@ TEST_F(MenuTest, CloseSubAtDepthZeroChangesNothingAndAfterATitleReturnsToTheBar)
 }
 
 TEST_F(MenuTest, GreyingFindsItemsInSubmenusAndIgnoresUnknownIds) {
-  auto bar = reinterpret_cast<HMENU>(MenuCreate(0, window_));
+  auto bar = HandleFrom<HMENU>(MenuCreate(0, window_));
   BuildViewerMenu();
   HMENU file = GetSubMenu(bar, 0);
   HMENU recents = GetSubMenu(file, 4);
@@ -176,7 +178,7 @@ TEST_F(MenuTest, GreyingFindsItemsInSubmenusAndIgnoresUnknownIds) {
 }
 
 TEST_F(MenuTest, SeparatorsCarryNoCommandAndChosenItemsRaiseEventMenu) {
-  auto bar = reinterpret_cast<HMENU>(MenuCreate(0, window_));
+  auto bar = HandleFrom<HMENU>(MenuCreate(0, window_));
   BuildViewerMenu();
   HMENU file = GetSubMenu(bar, 0);
   EXPECT_TRUE(IsSeparator(file, 3));
@@ -205,7 +207,7 @@ TEST_F(MenuTest, TwoMenusForOneWindowSubclassItOnce) {
 }
 
 TEST_F(MenuTest, MenuGoesWithItsWindow) {
-  auto bar = reinterpret_cast<HMENU>(MenuCreate(0, window_));
+  auto bar = HandleFrom<HMENU>(MenuCreate(0, window_));
   BuildViewerMenu();
   ASSERT_EQ(MenuDisableItem(0, 3, 1), static_cast<DWORD>(MF_ENABLED));
   WindowClose(0);
@@ -230,9 +232,9 @@ TEST_F(MenuTest, DynamicMenuGoesWithItsWindowToo) {
 
 TEST_F(MenuTest, MenuNotShownOutlivesItsWindowWithoutIt) {
   menus_ = {1};
-  const auto shown = reinterpret_cast<HMENU>(MenuCreate(0, window_));
+  const auto shown = HandleFrom<HMENU>(MenuCreate(0, window_));
   MenuAddTitle("Shown");
-  const auto spare = reinterpret_cast<HMENU>(MenuCreate(1, window_));
+  const auto spare = HandleFrom<HMENU>(MenuCreate(1, window_));
   MenuAddItem(8, "spare");
   SetMenu(window_, shown);  // MenuAddItem showed the spare one; show the first again
   WindowClose(0);
@@ -244,7 +246,7 @@ TEST_F(MenuTest, MenuNotShownOutlivesItsWindowWithoutIt) {
 }
 
 TEST_F(MenuTest, FreeTakesTheMenuOffItsWindowAndStopsTheBuilder) {
-  auto bar = reinterpret_cast<HMENU>(MenuCreate(0, window_));
+  auto bar = HandleFrom<HMENU>(MenuCreate(0, window_));
   MenuAddTitle("T");
   MenuFree(0);
   EXPECT_EQ(GetMenu(window_), nullptr);
@@ -263,7 +265,7 @@ TEST_F(MenuTest, NewMenuStartsAtTheBarWhateverTheLastOneLeftOpen) {
   MenuCreate(1, window_);
   MenuAddTitle("Old");
   MenuOpenSub("deep");
-  auto bar = reinterpret_cast<HMENU>(MenuCreate(0, window_));
+  auto bar = HandleFrom<HMENU>(MenuCreate(0, window_));
   MenuAddItem(30, "first");
   MenuCloseSub();
   MenuAddItem(31, "second");
@@ -273,7 +275,7 @@ TEST_F(MenuTest, NewMenuStartsAtTheBarWhateverTheLastOneLeftOpen) {
 }
 
 TEST_F(MenuTest, NestingBeyondTheStackIsRefused) {
-  auto bar = reinterpret_cast<HMENU>(MenuCreate(0, window_));
+  auto bar = HandleFrom<HMENU>(MenuCreate(0, window_));
   MenuAddTitle("Deep");
   HMENU innermost = nullptr;
   for (int level = 2; level <= MENU_MAX_DEPTH; ++level) {

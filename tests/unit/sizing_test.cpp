@@ -29,7 +29,9 @@ class SizingTest : public ::testing::Test {
     GetWindowRect(window_, &start_);
   }
   void TearDown() override {
-    if (GetCapture() != nullptr) ReleaseCapture();
+    if (GetCapture() != nullptr) {
+      ReleaseCapture();
+    }
     WindowClose(0);
     DrainEvents();
     SetFullDrag(savedFullDrag_);
@@ -42,7 +44,9 @@ class SizingTest : public ::testing::Test {
   void ExpectMessage(UINT message) {
     for (int i = 0; i < 20; ++i) {
       const int32_t event = EventWait(2000);
-      if (event == static_cast<int32_t>(message)) return;
+      if (event == static_cast<int32_t>(message)) {
+        return;
+      }
       if (event != EVENT_SIZE && event != EVENT_MOVE && event != EVENT_REPAINT) {
         ADD_FAILURE() << "event " << event << " before message " << message;
         return;

@@ -128,7 +128,7 @@ class HeadlessGadgetTest : public HeadlessTest {
     bitmap_ = CreateCompatibleBitmap(screen, 768, 576);
     ReleaseDC(nullptr, screen);
     Paint(RGB(0, 0, 255));
-    gadget_ = reinterpret_cast<HWND>(GadgetImageCreate(123, 0, 0, 512, 384, bitmap_));
+    gadget_ = HandleFrom<HWND>(GadgetImageCreate(123, 0, 0, 512, 384, bitmap_));
     ASSERT_NE(gadget_, nullptr);
     DrainEvents();
   }

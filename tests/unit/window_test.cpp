@@ -21,7 +21,9 @@ class WindowTest : public ::testing::Test {
     DrainEvents();
   }
   void TearDown() override {
-    for (intptr_t number : opened_) WindowClose(number);
+    for (intptr_t number : opened_) {
+      WindowClose(number);
+    }
     DrainEvents();
   }
   // Opens a window away from the pointer's usual spot and remembers to close it.
@@ -292,8 +294,7 @@ TEST_F(WindowTest, MouseNotifyComesOneDispatchLaterWithTheClickKind) {
 TEST_F(WindowTest, ControlWithMenuProxyIdSpeaksForMenuItems) {
   HWND window = Open(0);
   HWND proxy = CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 10, 10, window,
-                               reinterpret_cast<HMENU>(static_cast<intptr_t>(-10000)),
-                               GetModuleHandleA(nullptr), nullptr);
+                               HandleFrom<HMENU>(-10000), GetModuleHandleA(nullptr), nullptr);
   ASSERT_NE(proxy, nullptr);
   DrainEvents();
   PostMessageA(window, WM_COMMAND, (5u << 16) | 31u, reinterpret_cast<LPARAM>(proxy));
@@ -332,10 +333,12 @@ TEST_F(WindowTest, ClosingAWindowWithAnOwnerActivatesTheOwnerFirst) {
   activeAtDestroy = nullptr;
   // Watch who is active when the owned window's destruction begins.
   static WNDPROC chained;
-  chained = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+  chained = HandleFrom<WNDPROC>(SetWindowLongPtrA(
       owned, GWLP_WNDPROC,
       reinterpret_cast<LONG_PTR>(+[](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
-        if (m == WM_DESTROY) activeAtDestroy = GetActiveWindow();
+        if (m == WM_DESTROY) {
+          activeAtDestroy = GetActiveWindow();
+        }
         return CallWindowProcA(chained, w, m, wp, lp);
       })));
   WindowClose(2);
@@ -486,7 +489,9 @@ TEST_F(FocusTest, TabKeysCycleThroughTheWindowsAccelerators) {
 // their options query.
 LRESULT readOnlyOption = 0;
 LRESULT CALLBACK RichStubProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == 0x44E) return readOnlyOption;  // EM_GETOPTIONS
+  if (message == 0x44E) {
+    return readOnlyOption;  // EM_GETOPTIONS
+  }
   return DefWindowProcA(window, message, wParam, lParam);
 }
 

@@ -9,6 +9,12 @@
 
 namespace {
 
+// Win32 hands handles, pointers and procedures about in pointer-sized integers.
+template <typename T>
+T FromWord(intptr_t value) {
+  return reinterpret_cast<T>(value);  // NOLINT(performance-no-int-to-ptr)
+}
+
 constexpr int32_t kGadgetTableStep = 50;
 constexpr int32_t kListStackCapacity = 10;
 constexpr const char kGadgetIdProperty[] = "Fx_ID";
@@ -41,7 +47,9 @@ HFONT defaultFont = nullptr;
 
 void ReleaseGadget(intptr_t number) {
   auto* record = static_cast<GadgetRecord*>(ObjectLookup(gadgetTable, number));
-  if (record != nullptr) DestroyWindow(record->window);
+  if (record != nullptr) {
+    DestroyWindow(record->window);
+  }
 }
 
 HWND* NewStack() { return static_cast<HWND*>(ProgramAllocate(sizeof(HWND) * kListStackCapacity)); }
@@ -68,14 +76,18 @@ GadgetListRecord* ListRecordOf(HWND window) {
 }
 
 HWND CurrentListWindow() {
-  if (state == nullptr) return nullptr;
+  if (state == nullptr) {
+    return nullptr;
+  }
   return state->depth != 0 && state->stack != nullptr ? state->stack[0] : state->baseWindow;
 }
 
 }  // namespace
 
 void GadgetLibraryInit() {
-  if (gadgetTable != nullptr) return;
+  if (gadgetTable != nullptr) {
+    return;
+  }
   defaultFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   gadgetTable = ObjectTableCreate(sizeof(GadgetRecord), kGadgetTableStep, ReleaseGadget);
   state = static_cast<GadgetState*>(ServiceStateCreate(sizeof(GadgetState), InitState));
@@ -102,28 +114,36 @@ GadgetRecord* GadgetLookup(intptr_t number) {
 
 intptr_t GadgetRegister(intptr_t number, GadgetRecord* record, HWND window,
                         const GadgetType* type) {
-  if (record == nullptr || window == nullptr) return 0;
+  if (record == nullptr || window == nullptr) {
+    return 0;
+  }
   const intptr_t id = number == OBJECT_ANY ? reinterpret_cast<intptr_t>(record) : number;
   record->window = window;
   record->type = type;
-  record->previousProc = reinterpret_cast<WNDPROC>(
+  record->previousProc = FromWord<WNDPROC>(
       SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GadgetProc)));
   SetWindowLongPtrA(window, GWLP_ID, id);
-  SetPropA(window, kGadgetIdProperty, reinterpret_cast<HANDLE>(id));
+  SetPropA(window, kGadgetIdProperty, FromWord<HANDLE>(id));
   SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(GadgetFont()), 1);
-  if (state != nullptr) state->second = 0;
+  if (state != nullptr) {
+    state->second = 0;
+  }
   return id == reinterpret_cast<intptr_t>(record) ? id : reinterpret_cast<intptr_t>(window);
 }
 
 intptr_t GadgetSetState(intptr_t number, intptr_t value) {
   GadgetRecord* record = GadgetLookup(number);
-  if (record == nullptr || record->type == nullptr || record->type->setState == nullptr) return 0;
+  if (record == nullptr || record->type == nullptr || record->type->setState == nullptr) {
+    return 0;
+  }
   return record->type->setState(record, value);
 }
 
 HWND GadgetListUse(HWND window) {
   HWND previous = CurrentListWindow();
-  if (window == nullptr || state == nullptr) return previous;
+  if (window == nullptr || state == nullptr) {
+    return previous;
+  }
 
   if (previous != nullptr) {
     if (GadgetListRecord* saved = ListRecordOf(previous)) {
@@ -153,7 +173,7 @@ HWND GadgetListUse(HWND window) {
     if (record != nullptr) {
       record->window = window;
       if (SetPropA(window, ListPropertyName(), record)) {
-        record->previousProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+        record->previousProc = FromWord<WNDPROC>(SetWindowLongPtrA(
             window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GadgetListSubclassProc)));
       } else {
         ProgramFree(record);
@@ -170,7 +190,9 @@ HFONT GadgetFont() { return state != nullptr ? state->font : defaultFont; }
 
 LRESULT CALLBACK GadgetListSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   GadgetListRecord* record = ListRecordOf(window);
-  if (record == nullptr) return DefWindowProcA(window, message, wParam, lParam);
+  if (record == nullptr) {
+    return DefWindowProcA(window, message, wParam, lParam);
+  }
   const WNDPROC previous = record->previousProc;
   if (message == WM_NCDESTROY) {
     if (state != nullptr && window == CurrentListWindow()) {
@@ -181,7 +203,9 @@ LRESULT CALLBACK GadgetListSubclassProc(HWND window, UINT message, WPARAM wParam
     ProgramFree(record->savedStack);
     ProgramFree(record);
   }
-  if (previous == nullptr) return DefWindowProcA(window, message, wParam, lParam);
+  if (previous == nullptr) {
+    return DefWindowProcA(window, message, wParam, lParam);
+  }
   return CallWindowProcA(previous, window, message, wParam, lParam);
 }
 
@@ -189,7 +213,9 @@ HWND WindowFromControl(HWND control) {
   HWND window = control;
   while (window != nullptr && GetPropA(window, kWindowIdProperty) == nullptr) {
     HWND parent = GetParent(window);
-    if (parent == nullptr) break;
+    if (parent == nullptr) {
+      break;
+    }
     window = parent;
   }
   return window;
@@ -214,7 +240,9 @@ LRESULT CALLBACK GadgetProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       record->type->releaseHandler(record);
     }
     RemovePropA(window, kGadgetIdProperty);
-    if (RemovePropA(window, kDropAcceptProperty) != nullptr) RevokeDragDrop(window);
+    if (RemovePropA(window, kDropAcceptProperty) != nullptr) {
+      RevokeDragDrop(window);
+    }
     SetWindowLongPtrA(window, GWLP_ID, -1);
     ObjectFree(gadgetTable, id);
   }

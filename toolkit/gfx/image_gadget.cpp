@@ -5,6 +5,12 @@
 
 namespace {
 
+// Win32 hands handles, pointers and procedures about in pointer-sized integers.
+template <typename T>
+T FromWord(intptr_t value) {
+  return reinterpret_cast<T>(value);  // NOLINT(performance-no-int-to-ptr)
+}
+
 constexpr DWORD kImageGadgetStyle = WS_CHILD | WS_VISIBLE | SS_NOTIFY;
 constexpr int32_t kClientEdgeExtra = 4;
 
@@ -24,7 +30,9 @@ intptr_t SetImageState(GadgetRecord* record, intptr_t image) {
 }
 
 LRESULT PassOn(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (staticProc == nullptr) return DefWindowProcA(window, message, wParam, lParam);
+  if (staticProc == nullptr) {
+    return DefWindowProcA(window, message, wParam, lParam);
+  }
   return CallWindowProcA(staticProc, window, message, wParam, lParam);
 }
 
@@ -34,13 +42,17 @@ bool IsBitmap(HANDLE image) { return GetObjectType(image) == OBJ_BITMAP; }
 bool ImageSize(HANDLE image, LONG* width, LONG* height) {
   BITMAP bitmap{};
   if (IsBitmap(image)) {
-    if (GetObjectA(image, sizeof bitmap, &bitmap) == 0) return false;
+    if (GetObjectA(image, sizeof bitmap, &bitmap) == 0) {
+      return false;
+    }
     *width = bitmap.bmWidth;
     *height = bitmap.bmHeight;
     return true;
   }
   ICONINFO info{};
-  if (!GetIconInfo(static_cast<HICON>(image), &info)) return false;
+  if (!GetIconInfo(static_cast<HICON>(image), &info)) {
+    return false;
+  }
   bool known = false;
   if (info.hbmColor != nullptr && GetObjectA(info.hbmColor, sizeof bitmap, &bitmap) != 0) {
     *width = bitmap.bmWidth;
@@ -52,8 +64,12 @@ bool ImageSize(HANDLE image, LONG* width, LONG* height) {
     *height = bitmap.bmHeight / 2;
     known = true;
   }
-  if (info.hbmColor != nullptr) DeleteObject(info.hbmColor);
-  if (info.hbmMask != nullptr) DeleteObject(info.hbmMask);
+  if (info.hbmColor != nullptr) {
+    DeleteObject(info.hbmColor);
+  }
+  if (info.hbmMask != nullptr) {
+    DeleteObject(info.hbmMask);
+  }
   return known;
 }
 
@@ -71,7 +87,9 @@ void RepaintBeneath(HWND window) {
 
 LRESULT SetImage(GadgetRecord* record, HWND window, HANDLE image) {
   record->image = image;
-  if (image == nullptr || !IsBitmap(image)) RepaintBeneath(window);
+  if (image == nullptr || !IsBitmap(image)) {
+    RepaintBeneath(window);
+  }
   if (image != nullptr) {
     LONG width = 0;
     LONG height = 0;
@@ -89,7 +107,9 @@ LRESULT SetImage(GadgetRecord* record, HWND window, HANDLE image) {
 }
 
 void Draw(const GadgetRecord* record, HDC dc) {
-  if (dc == nullptr || record->image == nullptr) return;
+  if (dc == nullptr || record->image == nullptr) {
+    return;
+  }
   const UINT kind = IsBitmap(record->image) ? DST_BITMAP : DST_ICON;
   DrawStateA(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(record->image), 0, 0, 0, 0, 0, kind);
 }
@@ -98,7 +118,9 @@ int32_t LowSigned(LPARAM packed) { return static_cast<int16_t>(packed & 0xFFFF);
 int32_t HighSigned(LPARAM packed) { return static_cast<int16_t>((packed >> 16) & 0xFFFF); }
 
 void DragTest(GadgetRecord* record, HWND window, LPARAM lParam) {
-  if (record->dragPending == 0) return;
+  if (record->dragPending == 0) {
+    return;
+  }
   const int32_t dx = LowSigned(lParam) - LowSigned(record->pressPosition);
   const int32_t dy = HighSigned(lParam) - HighSigned(record->pressPosition);
   if (dx > cxDrag || dx < -cxDrag || dy > cyDrag || dy < -cyDrag) {
@@ -116,7 +138,7 @@ LRESULT CALLBACK ImageGadgetProc(HWND window, UINT message, WPARAM wParam, LPARA
   switch (message) {
     case STM_SETIMAGE:
     case STM_SETICON:
-      return SetImage(record, window, reinterpret_cast<HANDLE>(lParam));
+      return SetImage(record, window, FromWord<HANDLE>(lParam));
     case STM_GETIMAGE:
     case STM_GETICON:
       return reinterpret_cast<LRESULT>(record->image);
@@ -128,7 +150,7 @@ LRESULT CALLBACK ImageGadgetProc(HWND window, UINT message, WPARAM wParam, LPARA
       return 0;
     }
     case WM_PRINT:
-      Draw(record, reinterpret_cast<HDC>(wParam));
+      Draw(record, FromWord<HDC>(static_cast<intptr_t>(wParam)));
       return 0;
     case WM_ENABLE:
       RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
@@ -182,9 +204,11 @@ intptr_t GadgetImageCreate(intptr_t number, int32_t x, int32_t y, int32_t width,
   }
   HWND window = CreateWindowExA(
       extendedStyle, "STATIC", nullptr, kImageGadgetStyle, x, y, width, height, GadgetListParent(),
-      reinterpret_cast<HMENU>(static_cast<intptr_t>(-1)), ProgramModuleHandle(), nullptr);
-  if (window == nullptr) return 0;
-  staticProc = reinterpret_cast<WNDPROC>(
+      FromWord<HMENU>(static_cast<intptr_t>(-1)), ProgramModuleHandle(), nullptr);
+  if (window == nullptr) {
+    return 0;
+  }
+  staticProc = FromWord<WNDPROC>(
       SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ImageGadgetProc)));
   GadgetRecord* record = GadgetSlot(number);
   if (record == nullptr) {

@@ -5,6 +5,12 @@
 
 namespace {
 
+// Win32 hands handles, pointers and procedures about in pointer-sized integers.
+template <typename T>
+T FromWord(intptr_t value) {
+  return reinterpret_cast<T>(value);  // NOLINT(performance-no-int-to-ptr)
+}
+
 constexpr int32_t kMenuTableStep = 16;
 constexpr const char kMenuCallbackProperty[] = "fx_menu_callback";
 
@@ -36,7 +42,9 @@ MenuRecord* Lookup(intptr_t number) {
 }
 
 MenuRecord* CurrentMenu() {
-  if (builder == nullptr || !builder->building) return nullptr;
+  if (builder == nullptr || !builder->building) {
+    return nullptr;
+  }
   return Lookup(builder->currentMenu);
 }
 
@@ -52,14 +60,18 @@ BOOL Redisplay(const MenuRecord* record) {
 }
 
 void ReleaseRecord(intptr_t number, MenuRecord* record) {
-  if (record->privateHeap != nullptr) HeapDestroy(record->privateHeap);
+  if (record->privateHeap != nullptr) {
+    HeapDestroy(record->privateHeap);
+  }
   StopBuilding(number);
   ObjectFree(menuTable, number);
 }
 
 void ForgetWindowMenus(intptr_t number, void* slot) {
   auto* record = static_cast<MenuRecord*>(slot);
-  if (record->window != destroyedWindow) return;
+  if (record->window != destroyedWindow) {
+    return;
+  }
   if (record->menu == GetMenu(destroyedWindow)) {
     // The platform destroys the bar with the window.
     ReleaseRecord(number, record);
@@ -72,19 +84,27 @@ void ForgetWindowMenus(intptr_t number, void* slot) {
 }  // namespace
 
 void MenuLibraryInit() {
-  if (menuTable != nullptr) return;
+  if (menuTable != nullptr) {
+    return;
+  }
   menuTable = ObjectTableCreate(sizeof(MenuRecord), kMenuTableStep, MenuFree);
   builder = static_cast<MenuBuilder*>(ServiceStateCreate(sizeof(MenuBuilder), nullptr));
 }
 
 intptr_t MenuCreate(intptr_t number, HWND window) {
-  if (builder == nullptr) return 0;
+  if (builder == nullptr) {
+    return 0;
+  }
   auto* record = static_cast<MenuRecord*>(ObjectSlot(menuTable, number));
-  if (record == nullptr) return 0;
+  if (record == nullptr) {
+    return 0;
+  }
   const intptr_t id = number == OBJECT_ANY ? reinterpret_cast<intptr_t>(record) : number;
   HMENU menu = CreateMenu();
   if (menu == nullptr) {
-    if (number == OBJECT_ANY) ObjectFree(menuTable, id);
+    if (number == OBJECT_ANY) {
+      ObjectFree(menuTable, id);
+    }
     return 0;
   }
   record->menu = menu;
@@ -99,19 +119,25 @@ intptr_t MenuCreate(intptr_t number, HWND window) {
   if (window != nullptr && GetPropA(window, kMenuCallbackProperty) == nullptr) {
     const LONG_PTR previous =
         SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MenuSubclassProc));
-    if (previous != 0) SetPropA(window, kMenuCallbackProperty, reinterpret_cast<HANDLE>(previous));
+    if (previous != 0) {
+      SetPropA(window, kMenuCallbackProperty, FromWord<HANDLE>(previous));
+    }
   }
   return number == OBJECT_ANY ? id : reinterpret_cast<intptr_t>(menu);
 }
 
 HMENU MenuOpenSub(const char* text) {
-  if (CurrentMenu() == nullptr) return nullptr;
+  if (CurrentMenu() == nullptr) {
+    return nullptr;
+  }
   if (builder->refused != 0 || builder->depth >= MENU_MAX_DEPTH) {
     ++builder->refused;
     return nullptr;
   }
   HMENU submenu = CreateMenu();
-  if (submenu == nullptr) return nullptr;
+  if (submenu == nullptr) {
+    return nullptr;
+  }
   if (!AppendMenuA(builder->currentPopup, MF_POPUP, reinterpret_cast<UINT_PTR>(submenu), text)) {
     DestroyMenu(submenu);
     return nullptr;
@@ -123,7 +149,9 @@ HMENU MenuOpenSub(const char* text) {
 
 BOOL MenuAddTitle(const char* text) {
   MenuRecord* record = CurrentMenu();
-  if (record == nullptr) return FALSE;
+  if (record == nullptr) {
+    return FALSE;
+  }
   builder->depth = 0;
   builder->refused = 0;
   builder->currentPopup = record->menu;
@@ -134,18 +162,24 @@ BOOL MenuAddTitle(const char* text) {
 BOOL MenuAddItem(int32_t id, const char* text, int32_t) {
   MenuRecord* record = CurrentMenu();
   // Entries of a refused submenu would land one level too high.
-  if (record == nullptr || builder->refused != 0) return FALSE;
+  if (record == nullptr || builder->refused != 0) {
+    return FALSE;
+  }
   AppendMenuA(builder->currentPopup, MF_STRING, static_cast<UINT_PTR>(static_cast<UINT>(id)), text);
   return Redisplay(record);
 }
 
 BOOL MenuAddBar() {
-  if (CurrentMenu() == nullptr || builder->refused != 0) return FALSE;
+  if (CurrentMenu() == nullptr || builder->refused != 0) {
+    return FALSE;
+  }
   return AppendMenuA(builder->currentPopup, MF_SEPARATOR, MENU_SEPARATOR_ID, nullptr);
 }
 
 void MenuCloseSub() {
-  if (CurrentMenu() == nullptr) return;
+  if (CurrentMenu() == nullptr) {
+    return;
+  }
   if (builder->refused != 0) {
     --builder->refused;
   } else if (builder->depth != 0) {
@@ -155,14 +189,18 @@ void MenuCloseSub() {
 
 DWORD MenuDisableItem(intptr_t number, int32_t id, int32_t state) {
   MenuRecord* record = Lookup(number);
-  if (record == nullptr) return 0;
+  if (record == nullptr) {
+    return 0;
+  }
   return static_cast<DWORD>(EnableMenuItem(record->menu, static_cast<UINT>(id),
                                            MF_BYCOMMAND | (state != 0 ? MF_GRAYED : MF_ENABLED)));
 }
 
 void MenuFree(intptr_t number) {
   MenuRecord* record = Lookup(number);
-  if (record == nullptr) return;
+  if (record == nullptr) {
+    return;
+  }
   if (record->window != nullptr && GetMenu(record->window) == record->menu) {
     SetMenu(record->window, nullptr);
   }
@@ -178,6 +216,8 @@ LRESULT CALLBACK MenuSubclassProc(HWND window, UINT message, WPARAM wParam, LPAR
     ObjectForEach(menuTable, ForgetWindowMenus);
     destroyedWindow = outer;
   }
-  if (previous == nullptr) return DefWindowProcA(window, message, wParam, lParam);
+  if (previous == nullptr) {
+    return DefWindowProcA(window, message, wParam, lParam);
+  }
   return CallWindowProcA(previous, window, message, wParam, lParam);
 }

@@ -187,7 +187,9 @@ LRESULT Start(HWND window, WPARAM command) {
   sizing->window = window;
   GetWindowRect(window, &sizing->rectangle);
   FillLimits(window);
-  if (GetKeyState(VK_LBUTTON) == 0) SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+  if (GetKeyState(VK_LBUTTON) == 0) {
+    SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+  }
   SetCapture(window);
   PostMessageA(window, WM_ENTERSIZEMOVE, 0, 0);
   if (sizing->direction == kNone) {
@@ -249,12 +251,18 @@ void SizingLibraryInit() {
 bool SizingActive() { return sizing != nullptr && sizing->active != 0; }
 
 LRESULT LiveSizingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (sizing == nullptr) return DEFAULT_PROCESSING;
+  if (sizing == nullptr) {
+    return DEFAULT_PROCESSING;
+  }
   if (sizing->active == 0) {
-    if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_SIZE) return Start(window, wParam);
+    if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_SIZE) {
+      return Start(window, wParam);
+    }
     return DEFAULT_PROCESSING;
   }
   // One loop at a time, for the window that started it.
-  if (window != sizing->window) return DEFAULT_PROCESSING;
+  if (window != sizing->window) {
+    return DEFAULT_PROCESSING;
+  }
   return WhileActive(window, message, wParam, lParam);
 }

@@ -13,6 +13,12 @@
 
 namespace {
 
+// Win32 hands handles, pointers and procedures about in pointer-sized integers.
+template <typename T>
+T FromWord(intptr_t value) {
+  return reinterpret_cast<T>(value);  // NOLINT(performance-no-int-to-ptr)
+}
+
 constexpr int32_t kWindowTableStep = 16;
 constexpr int32_t kAcceleratorCount = 2;
 constexpr const char kWindowIdProperty[] = "Fx_WindowID";
@@ -76,12 +82,16 @@ void ClassName(intptr_t number, char (&name)[40]) {
 }
 
 void EventQueuePush(int32_t code, intptr_t number) {
-  if (events == nullptr) return;
+  if (events == nullptr) {
+    return;
+  }
   if (events->tail != nullptr && events->tail->code == code && events->tail->window == number) {
     return;
   }
   auto* node = static_cast<QueuedEvent*>(ProgramAllocate(sizeof(QueuedEvent)));
-  if (node == nullptr) return;  // dropped
+  if (node == nullptr) {
+    return;  // dropped
+  }
   node->code = code;
   node->window = number;
   if (events->tail != nullptr) {
@@ -103,7 +113,9 @@ void ReleaseWindowResources(ACCEL* accelerators, HACCEL table, HBRUSH brush) {
     ProgramFree(accelerators);
     DestroyAcceleratorTable(table);
   }
-  if (brush != nullptr) DeleteObject(brush);
+  if (brush != nullptr) {
+    DeleteObject(brush);
+  }
 }
 
 BOOL CALLBACK SendSysColorChange(HWND child, LPARAM) {
@@ -114,7 +126,7 @@ BOOL CALLBACK SendSysColorChange(HWND child, LPARAM) {
 BOOL CALLBACK CollectTabStop(HWND child, LPARAM list) {
   if (IsWindowEnabled(child) && IsWindowVisible(child) &&
       (GetWindowLongPtrA(child, GWL_STYLE) & WS_TABSTOP) != 0) {
-    reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+    FromWord<std::vector<HWND>*>(list)->push_back(child);
   }
   return TRUE;
 }
@@ -123,7 +135,7 @@ WORD LowWord(WPARAM value) { return static_cast<WORD>(value & 0xFFFF); }
 WORD HighWord(WPARAM value) { return static_cast<WORD>((value >> 16) & 0xFFFF); }
 
 LRESULT HandleCommand(HWND window, WPARAM wParam, LPARAM lParam) {
-  HWND control = reinterpret_cast<HWND>(lParam);
+  HWND control = FromWord<HWND>(lParam);
   if (GadgetForwardMessage(control, window, WM_COMMAND, wParam, lParam) != DEFAULT_PROCESSING) {
     return 0;
   }
@@ -135,28 +147,34 @@ LRESULT HandleCommand(HWND window, WPARAM wParam, LPARAM lParam) {
     } else {
       Raise(EVENT_GADGET, id);
     }
-  } else if (HighWord(wParam) == 0) {
-    Raise(EVENT_MENU, LowWord(wParam));
-  } else if (LowWord(wParam) == CMD_FOCUS_NEXT) {
-    FocusCycle(false);
-  } else if (LowWord(wParam) == CMD_FOCUS_PREV) {
+  } else if (HighWord(wParam) != 0 && LowWord(wParam) == CMD_FOCUS_NEXT) {
+    FocusCycle(false);  // Tab's accelerator
+  } else if (HighWord(wParam) != 0 && LowWord(wParam) == CMD_FOCUS_PREV) {
     FocusCycle(true);
   } else {
-    Raise(EVENT_MENU, LowWord(wParam));
+    Raise(EVENT_MENU, LowWord(wParam));  // a menu, or any other accelerator
   }
   return 0;
 }
 
 LRESULT HandleSize(HWND window, HWND found, intptr_t number, WindowRecord* record, WPARAM kind) {
-  if (number == -1) return DEFAULT_PROCESSING;
-  if (window != found) return 1;
+  if (number == -1) {
+    return DEFAULT_PROCESSING;
+  }
+  if (window != found) {
+    return 1;
+  }
   switch (kind) {
     case SIZE_MINIMIZED:
-      if (record != nullptr) record->minMax = 1;
+      if (record != nullptr) {
+        record->minMax = 1;
+      }
       EventQueuePush(EVENT_MINIMIZE, number);
       break;
     case SIZE_MAXIMIZED:
-      if (record != nullptr) record->minMax = 1;
+      if (record != nullptr) {
+        record->minMax = 1;
+      }
       EventQueuePush(EVENT_MAXIMIZE, number);
       EventQueuePush(EVENT_SIZE, number);
       break;
@@ -192,7 +210,9 @@ LRESULT HandleEraseBackground(HWND window, intptr_t number, WindowRecord* record
 // than by WindowClose: its number must not keep naming a dead handle.
 void ForgetDestroyedWindow(HWND window, intptr_t number, WindowRecord* record) {
   RemovePropA(window, kWindowIdProperty);
-  if (RemovePropA(window, kDropAcceptProperty) != nullptr) RevokeDragDrop(window);
+  if (RemovePropA(window, kDropAcceptProperty) != nullptr) {
+    RevokeDragDrop(window);
+  }
   ReleaseWindowResources(record->accelerators, record->acceleratorTable, record->backgroundBrush);
   ObjectFree(windowTable, number);
 }
@@ -200,7 +220,9 @@ void ForgetDestroyedWindow(HWND window, intptr_t number, WindowRecord* record) {
 }  // namespace
 
 void WindowLibraryInit() {
-  if (windowTable != nullptr) return;
+  if (windowTable != nullptr) {
+    return;
+  }
   windowTable = ObjectTableCreate(sizeof(WindowRecord), kWindowTableStep, WindowClose);
   events = static_cast<EventState*>(ServiceStateCreate(sizeof(EventState), nullptr));
   classIcon = LoadIconA(ProgramModuleHandle(), MAKEINTRESOURCEA(1));
@@ -210,14 +232,20 @@ void WindowLibraryInit() {
 
 void WindowLibraryEnd() {
   ObjectFreeAll(windowTable);
-  if (events != nullptr) events->dropData = 0;
+  if (events != nullptr) {
+    events->dropData = 0;
+  }
 }
 
 intptr_t WindowOpen(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height,
                     const char* title, uint32_t flags, HWND parent) {
-  if (events == nullptr) return 0;
+  if (events == nullptr) {
+    return 0;
+  }
   auto* record = static_cast<WindowRecord*>(ObjectSlot(windowTable, number));
-  if (record == nullptr) return 0;
+  if (record == nullptr) {
+    return 0;
+  }
   const intptr_t id = number == OBJECT_ANY ? reinterpret_cast<intptr_t>(record) : number;
 
   char className[40];
@@ -228,7 +256,7 @@ intptr_t WindowOpen(intptr_t number, int32_t x, int32_t y, int32_t width, int32_
   windowClass.hInstance = ProgramModuleHandle();
   windowClass.hIcon = classIcon;
   windowClass.hCursor = classCursor;
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<intptr_t>(COLOR_BTNFACE + 1));
+  windowClass.hbrBackground = FromWord<HBRUSH>(static_cast<intptr_t>(COLOR_BTNFACE + 1));
   windowClass.lpszClassName = className;
   RegisterClassA(&windowClass);
 
@@ -249,8 +277,12 @@ intptr_t WindowOpen(intptr_t number, int32_t x, int32_t y, int32_t width, int32_
   if ((flags & WINDOW_CENTRE_SCREEN) != 0) {
     const int32_t screenWidth = GetSystemMetrics(SM_CXSCREEN);
     const int32_t screenHeight = GetSystemMetrics(SM_CYSCREEN);
-    if (outerWidth > screenWidth) outerWidth = screenWidth;
-    if (outerHeight > screenHeight) outerHeight = screenHeight;
+    if (outerWidth > screenWidth) {
+      outerWidth = screenWidth;
+    }
+    if (outerHeight > screenHeight) {
+      outerHeight = screenHeight;
+    }
     x = (screenWidth - outerWidth) / 2;
     y = (screenHeight - outerHeight) / 2;
   } else if ((flags & WINDOW_CENTRE_PARENT) != 0) {
@@ -260,8 +292,12 @@ intptr_t WindowOpen(intptr_t number, int32_t x, int32_t y, int32_t width, int32_
       GetWindowRect(reference, &area);
       x = area.left + (area.right - area.left - outerWidth) / 2;
       y = area.top + (area.bottom - area.top - outerHeight) / 2;
-      if (x < 0) x = 0;
-      if (y < 0) y = 0;
+      if (x < 0) {
+        x = 0;
+      }
+      if (y < 0) {
+        y = 0;
+      }
     }
   } else if (x == WINDOW_POSITION_DEFAULT || y == WINDOW_POSITION_DEFAULT) {
     x = CW_USEDEFAULT;
@@ -277,7 +313,7 @@ intptr_t WindowOpen(intptr_t number, int32_t x, int32_t y, int32_t width, int32_
     return 0;
   }
   record->window = window;
-  SetPropA(window, kWindowIdProperty, reinterpret_cast<HANDLE>(id + 1));
+  SetPropA(window, kWindowIdProperty, FromWord<HANDLE>(id + 1));
 
   if (visible) {
     int show = SW_SHOWNORMAL;
@@ -290,7 +326,9 @@ intptr_t WindowOpen(intptr_t number, int32_t x, int32_t y, int32_t width, int32_
   }
   // The record may have moved if a message handler above grew the table.
   record = Lookup(id);
-  if (record == nullptr) return 0;
+  if (record == nullptr) {
+    return 0;
+  }
   record->minMax = (style & (kStyleMaximize | kStyleMinimize)) != 0 ? 1 : 0;
   record->acceleratorCount = kAcceleratorCount;
   record->accelerators = static_cast<ACCEL*>(ProgramAllocate(sizeof(ACCEL) * kAcceleratorCount));
@@ -300,7 +338,9 @@ intptr_t WindowOpen(intptr_t number, int32_t x, int32_t y, int32_t width, int32_
     record->acceleratorTable = CreateAcceleratorTableA(record->accelerators, kAcceleratorCount);
   }
   record->mdiClient = nullptr;
-  if (gadgetList) GadgetListUse(window);
+  if (gadgetList) {
+    GadgetListUse(window);
+  }
   return number == OBJECT_ANY ? id : reinterpret_cast<intptr_t>(window);
 }
 
@@ -321,7 +361,9 @@ void WindowSetBounds(intptr_t number, uint16_t minWidth, uint16_t minHeight, uin
 
 void WindowClose(intptr_t number) {
   WindowRecord* record = Lookup(number);
-  if (record == nullptr) return;
+  if (record == nullptr) {
+    return;
+  }
   // Copies: destroying the window runs message handlers that may touch the table.
   HWND window = record->window;
   HWND mdiClient = record->mdiClient;
@@ -330,9 +372,13 @@ void WindowClose(intptr_t number) {
   HBRUSH brush = record->backgroundBrush;
 
   HWND owner = GetWindow(window, GW_OWNER);
-  if (owner != nullptr && mdiClient == nullptr) SetActiveWindow(owner);
+  if (owner != nullptr && mdiClient == nullptr) {
+    SetActiveWindow(owner);
+  }
   RemovePropA(window, kWindowIdProperty);
-  if (RemovePropA(window, kDropAcceptProperty) != nullptr) RevokeDragDrop(window);
+  if (RemovePropA(window, kDropAcceptProperty) != nullptr) {
+    RevokeDragDrop(window);
+  }
   if (mdiClient != nullptr) {
     SendMessageA(mdiClient, kMdiDestroy, reinterpret_cast<WPARAM>(window), 0);
   } else {
@@ -346,13 +392,17 @@ void WindowClose(intptr_t number) {
 }
 
 int32_t EventWait(int32_t timeout) {
-  if (events == nullptr) return EVENT_NONE;
+  if (events == nullptr) {
+    return EVENT_NONE;
+  }
   events->dropData = 0;
   events->eventType = -1;
 
   if (QueuedEvent* oldest = events->head) {
     events->head = oldest->next;
-    if (events->head == nullptr) events->tail = nullptr;
+    if (events->head == nullptr) {
+      events->tail = nullptr;
+    }
     events->eventWindow = oldest->window;
     events->pending = 0;
     const int32_t code = oldest->code;
@@ -364,12 +414,16 @@ int32_t EventWait(int32_t timeout) {
   if (timeout == -1) {
     GetMessageA(&message, nullptr, 0, 0);
   } else if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) {
-    if (timeout == 0) return EVENT_NONE;
+    if (timeout == 0) {
+      return EVENT_NONE;
+    }
     if (MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(timeout), QS_ALLINPUT) ==
         WAIT_TIMEOUT) {
       return EVENT_NONE;
     }
-    if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) return EVENT_NONE;
+    if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) {
+      return EVENT_NONE;
+    }
   }
 
   HWND active = GetActiveWindow();
@@ -404,9 +458,13 @@ HACCEL ActiveAccelerators(HWND active) {
       return nullptr;  // an editable rich-edit control takes the Tab as a key
     }
   }
-  if (active == nullptr) return nullptr;
+  if (active == nullptr) {
+    return nullptr;
+  }
   const auto property = reinterpret_cast<intptr_t>(GetPropA(active, kWindowIdProperty));
-  if (property == 0) return nullptr;
+  if (property == 0) {
+    return nullptr;
+  }
   WindowRecord* record = Lookup(property - 1);
   return record != nullptr ? record->acceleratorTable : nullptr;
 }
@@ -421,18 +479,26 @@ void FocusCycle(bool backward) {
       GetClassNameA(window, name, sizeof name);
       if (std::strcmp(name, kMdiChildClass) == 0) {
         container = window;
-        if (window == focus) current = nullptr;
+        if (window == focus) {
+          current = nullptr;
+        }
       }
     }
   }
-  if (container == nullptr) return;
+  if (container == nullptr) {
+    return;
+  }
 
   std::vector<HWND> candidates;
   EnumChildWindows(container, CollectTabStop, reinterpret_cast<LPARAM>(&candidates));
-  if (candidates.empty()) return;
+  if (candidates.empty()) {
+    return;
+  }
   size_t at = candidates.size();
   for (size_t i = 0; i < candidates.size(); ++i) {
-    if (candidates[i] == current) at = i;
+    if (candidates[i] == current) {
+      at = i;
+    }
   }
   const bool known = at < candidates.size();
   if (!backward) {
@@ -450,7 +516,9 @@ void FocusCycle(bool backward) {
 
 LRESULT GadgetForwardMessage(HWND control, HWND parent, UINT message, WPARAM wParam,
                              LPARAM lParam) {
-  if (control == nullptr) return DEFAULT_PROCESSING;
+  if (control == nullptr) {
+    return DEFAULT_PROCESSING;
+  }
   const intptr_t id = GetWindowLongPtrA(control, GWLP_ID);
   if (reinterpret_cast<intptr_t>(GetPropA(control, kGadgetIdProperty)) != id) {
     return DEFAULT_PROCESSING;
@@ -476,21 +544,29 @@ LRESULT CALLBACK ToolkitWindowProc(HWND window, UINT message, WPARAM wParam, LPA
       return result;
     }
   }
-  if (result != DEFAULT_PROCESSING) return result;
+  if (result != DEFAULT_PROCESSING) {
+    return result;
+  }
   SetLastError(0);
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
 LRESULT WindowEventProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   const LRESULT sizing = LiveSizingProc(window, message, wParam, lParam);
-  if (sizing != DEFAULT_PROCESSING) return sizing;
-  if (events == nullptr) return DEFAULT_PROCESSING;
+  if (sizing != DEFAULT_PROCESSING) {
+    return sizing;
+  }
+  if (events == nullptr) {
+    return DEFAULT_PROCESSING;
+  }
 
   HWND found = window;
   intptr_t property = 0;
   while (found != nullptr) {
     property = reinterpret_cast<intptr_t>(GetPropA(found, kWindowIdProperty));
-    if (property != 0) break;
+    if (property != 0) {
+      break;
+    }
     found = GetParent(found);
   }
   const intptr_t number = property != 0 ? property - 1 : -1;
@@ -500,42 +576,63 @@ LRESULT WindowEventProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
       record != nullptr && record->callback != nullptr ? record->callback : events->globalCallback;
   if (callback != nullptr) {
     const LRESULT answer = CallWindowProcA(callback, window, message, wParam, lParam);
-    if (answer != CALLBACK_CONTINUE) return answer;
+    if (answer != CALLBACK_CONTINUE) {
+      return answer;
+    }
   }
   events->eventWindow = number;
 
   switch (message) {
     case WM_MOVE:
-      if (number != -1) EventQueuePush(EVENT_MOVE, number);
+      if (number != -1) {
+        EventQueuePush(EVENT_MOVE, number);
+      }
       return 0;
     case WM_SIZE:
       return HandleSize(window, found, number, record, wParam);
     case WM_ACTIVATE:
-      if (LowWord(wParam) != 0) EventQueuePush(EVENT_ACTIVATE, number);
+      if (LowWord(wParam) != 0) {
+        EventQueuePush(EVENT_ACTIVATE, number);
+      }
       return 1;
     case WM_CLOSE:
-      if (number != -1) EventQueuePush(EVENT_CLOSE, number);
+      if (number != -1) {
+        EventQueuePush(EVENT_CLOSE, number);
+      }
       return 0;
     case WM_ERASEBKGND:
-      return HandleEraseBackground(window, number, record, reinterpret_cast<HDC>(wParam));
+      return HandleEraseBackground(window, number, record,
+                                   FromWord<HDC>(static_cast<intptr_t>(wParam)));
     case WM_SYSCOLORCHANGE:
       if (record != nullptr && record->mdiClient == nullptr) {
         EnumChildWindows(window, SendSysColorChange, 0);
       }
       return DEFAULT_PROCESSING;
     case WM_GETMINMAXINFO: {
-      if (record == nullptr || lParam == 0) return DEFAULT_PROCESSING;
-      auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
-      if (record->bounds[0] != 0) limits->ptMinTrackSize.x = record->bounds[0];
-      if (record->bounds[1] != 0) limits->ptMinTrackSize.y = record->bounds[1];
-      if (record->bounds[2] != 0) limits->ptMaxTrackSize.x = record->bounds[2];
-      if (record->bounds[3] != 0) limits->ptMaxTrackSize.y = record->bounds[3];
+      if (record == nullptr || lParam == 0) {
+        return DEFAULT_PROCESSING;
+      }
+      auto* limits = FromWord<MINMAXINFO*>(lParam);
+      if (record->bounds[0] != 0) {
+        limits->ptMinTrackSize.x = record->bounds[0];
+      }
+      if (record->bounds[1] != 0) {
+        limits->ptMinTrackSize.y = record->bounds[1];
+      }
+      if (record->bounds[2] != 0) {
+        limits->ptMaxTrackSize.x = record->bounds[2];
+      }
+      if (record->bounds[3] != 0) {
+        limits->ptMaxTrackSize.y = record->bounds[3];
+      }
       return 0;
     }
     case WM_NOTIFY:
-      if (lParam == 0) return DEFAULT_PROCESSING;
-      return GadgetForwardMessage(reinterpret_cast<const NMHDR*>(lParam)->hwndFrom, window, message,
-                                  wParam, lParam);
+      if (lParam == 0) {
+        return DEFAULT_PROCESSING;
+      }
+      return GadgetForwardMessage(FromWord<const NMHDR*>(lParam)->hwndFrom, window, message, wParam,
+                                  lParam);
     case WM_COMMAND:
       return HandleCommand(window, wParam, lParam);
     case WM_HSCROLL:
@@ -545,7 +642,7 @@ LRESULT WindowEventProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORSTATIC:
     case MSG_GADGET_PRIVATE:
-      return GadgetForwardMessage(reinterpret_cast<HWND>(lParam), window, message, wParam, lParam);
+      return GadgetForwardMessage(FromWord<HWND>(lParam), window, message, wParam, lParam);
     case MSG_MOUSE_NOTIFY:
       PostMessageA(window, MSG_MOUSE_NOTIFY_LATE, wParam, lParam);
       return 0;
