@@ -17,11 +17,9 @@ include(GoogleTest)
 function(kelpie_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main kelpie_warnings)
   # Tests see windows on the headless display.
-  if(NOT WIN32)
-    target_link_libraries(${name} PRIVATE kelpie_display_headless)
-  endif()
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} kelpie_headless GTest::gtest GTest::gtest_main
+    kelpie_warnings)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   if(NOT WIN32)
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
