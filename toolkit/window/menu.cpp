@@ -30,7 +30,7 @@ struct MenuBuilder {
   HMENU currentPopup;
   HMENU stack[MENU_MAX_DEPTH];
   int32_t depth;
-  int32_t refused;  // submenus opened beyond the stack, still to be closed
+  int32_t refused;  // submenus refused (too deep, or not to be had), still to be closed
 };
 
 ObjectTable* menuTable = nullptr;
@@ -130,16 +130,19 @@ HMENU MenuOpenSub(const char* text) {
   if (CurrentMenu() == nullptr) {
     return nullptr;
   }
-  if (builder->refused != 0 || builder->depth >= MENU_MAX_DEPTH) {
-    ++builder->refused;
-    return nullptr;
+  // A submenu that cannot be had still takes its MenuCloseSub, so that the
+  // entries after that land where the caller meant them.
+  HMENU submenu = nullptr;
+  if (builder->refused == 0 && builder->depth < MENU_MAX_DEPTH) {
+    submenu = CreateMenu();
   }
-  HMENU submenu = CreateMenu();
-  if (submenu == nullptr) {
-    return nullptr;
-  }
-  if (!AppendMenuA(builder->currentPopup, MF_POPUP, reinterpret_cast<UINT_PTR>(submenu), text)) {
+  if (submenu != nullptr &&
+      !AppendMenuA(builder->currentPopup, MF_POPUP, reinterpret_cast<UINT_PTR>(submenu), text)) {
     DestroyMenu(submenu);
+    submenu = nullptr;
+  }
+  if (submenu == nullptr) {
+    ++builder->refused;
     return nullptr;
   }
   builder->stack[builder->depth++] = builder->currentPopup;
