@@ -66,7 +66,7 @@ TEST_F(WindowTest, NumberedWindowGetsItsClassPropertyAndClientSize) {
 }
 
 TEST_F(WindowTest, AnyNumberGivesANewNumberWhoseHandleIsTheWindow) {
-  const intptr_t number = WindowOpen(OBJECT_ANY, 20, 20, 100, 80, "any", WINDOW_FLAGS_DEFAULT);
+  const intptr_t number = WindowOpen(OBJECT_ANY, 20, 20, 100, 80, nullptr, WINDOW_FLAGS_DEFAULT);
   ASSERT_NE(number, 0);
   opened_.push_back(number);
   HWND window = WindowHandle(number);
@@ -77,6 +77,9 @@ TEST_F(WindowTest, AnyNumberGivesANewNumberWhoseHandleIsTheWindow) {
   std::snprintf(expected, sizeof expected, "WindowClass_%" PRIdPTR, number);
   EXPECT_EQ(ClassNameOf(window), expected);
   EXPECT_EQ(reinterpret_cast<intptr_t>(GetPropA(window, "Fx_WindowID")), number + 1);
+  char title[8] = "x";
+  GetWindowTextA(window, title, sizeof title);
+  EXPECT_STREQ(title, "");  // no title is an empty one
 }
 
 TEST_F(WindowTest, NumbersThatAreNotOpenHaveNoHandle) {
@@ -341,10 +344,17 @@ TEST_F(WindowTest, ClosingAWindowWithAnOwnerActivatesTheOwnerFirst) {
         }
         return CallWindowProcA(chained, w, m, wp, lp);
       })));
+  DrainEvents();
   WindowClose(2);
   EXPECT_EQ(activeAtDestroy, owner);
   EXPECT_FALSE(IsWindow(owned));
   EXPECT_EQ(WindowHandle(2), nullptr);
+  // The owner's activation is an event of the owner's.
+  bool ownerActivated = false;
+  for (int32_t event = EventWait(0); event != EVENT_NONE; event = EventWait(0)) {
+    ownerActivated |= event == EVENT_ACTIVATE && EventWindow() == 1;
+  }
+  EXPECT_TRUE(ownerActivated);
 }
 
 TEST_F(WindowTest, ClosedNumberCanBeOpenedAgainWithAFreshClass) {
