@@ -23,17 +23,22 @@ constexpr int32_t GADGET_EVENT_DRAG_START = 14002;
 
 struct GadgetRecord;
 
+// Messages that the parent window receives about the control.
+using GadgetMessageHandler = LRESULT (*)(GadgetRecord* record, HWND parent, UINT message,
+                                         WPARAM wParam, LPARAM lParam);
+// Called when the gadget's control is destroyed.
+using GadgetReleaseHandler = void (*)(GadgetRecord* record);
+using GadgetGetStateOperation = intptr_t (*)(GadgetRecord* record);
+using GadgetSetStateOperation = intptr_t (*)(GadgetRecord* record, intptr_t state);
+
 // What one kind of gadget adds to the common handling. Empty slots are null.
 struct GadgetType {
   int32_t typeCode;
   int32_t size;  // bytes of this table
-  // Messages that the parent window receives about the control.
-  LRESULT (*messageHandler)
-  (GadgetRecord* record, HWND parent, UINT message, WPARAM wParam, LPARAM lParam);
-  // Called when the gadget's control is destroyed.
-  void (*releaseHandler)(GadgetRecord* record);
-  intptr_t (*getState)(GadgetRecord* record);
-  intptr_t (*setState)(GadgetRecord* record, intptr_t state);
+  GadgetMessageHandler messageHandler;
+  GadgetReleaseHandler releaseHandler;
+  GadgetGetStateOperation getState;
+  GadgetSetStateOperation setState;
   void* furtherOperations[8];
 };
 
