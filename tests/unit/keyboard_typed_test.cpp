@@ -97,9 +97,9 @@ TEST_F(KeyboardTypedTest, ReleasedKeyYieldsItsCharacterOnce) {
 
 TEST_F(KeyboardTypedTest, HeldKeyRepeatsNothing) {
   Down(DIK_SPACE);
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(Turn(), "") {
-      << "turn " << i;
-    }
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_EQ(Turn(), "") << "turn " << i;
+  }
   Up(DIK_SPACE);
   EXPECT_EQ(Turn(), " ");
   EXPECT_EQ(Turn(), "");
