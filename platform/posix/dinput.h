@@ -14,7 +14,9 @@
 #include "platform/posix/win32_types.h"
 
 // ---------------------------------------------------------------------------
-// Modules: the kernel part serves "DINPUT.DLL" as a built-in module.
+// Modules: the layer serves "DINPUT.DLL" as a built-in module (module.cpp).
+
+#define ERROR_PROC_NOT_FOUND 127
 
 typedef INT_PTR(WINAPI* FARPROC)();
 
@@ -52,6 +54,7 @@ typedef const IID& REFIID;
 #define E_NOINTERFACE (static_cast<HRESULT>(0x80004002))
 #define E_POINTER (static_cast<HRESULT>(0x80004003))
 #define E_FAIL (static_cast<HRESULT>(0x80004005))
+#define E_HANDLE (static_cast<HRESULT>(0x80070006))
 #define E_OUTOFMEMORY (static_cast<HRESULT>(0x8007000E))
 #define E_INVALIDARG (static_cast<HRESULT>(0x80070057))
 #define CLASS_E_NOAGGREGATION (static_cast<HRESULT>(0x80040110))

@@ -210,8 +210,6 @@ HANDLE FailOpen(DWORD error) {
   return INVALID_HANDLE_VALUE;
 }
 
-HINSTANCE__ processModule{};
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -596,13 +594,7 @@ DWORD GetFileAttributesA(LPCSTR path) {
 // ---------------------------------------------------------------------------
 // Modules, process and thread
 
-// Only the process's own module exists here; built-in modules are found
-// through LoadLibraryA.
-HMODULE GetModuleHandleA(LPCSTR name) {
-  if (name == nullptr) return &processModule;
-  lastError = ERROR_MOD_NOT_FOUND;
-  return nullptr;
-}
+// GetModuleHandleA lives with the built-in modules (module.cpp).
 
 DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
 
