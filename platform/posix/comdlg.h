@@ -136,6 +136,9 @@ DWORD CommDlgExtendedError();
 #define IDTRYAGAIN 10
 #define IDCONTINUE 11
 
+// MessageBoxA's error for a uType without a button set.
+#define ERROR_INVALID_MSGBOX_STYLE 1438
+
 // The id of the button that closed the box; with MB_OK alone, Escape and the
 // close box count as OK. 0 when no box could be shown.
 int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);

@@ -10,6 +10,10 @@
 // right/bottom exclusive. Everything runs on the thread that owns the windows.
 #pragma once
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "platform/posix/user.h"
 
 // Connects to the screen. Called before the first window is made and before
@@ -71,26 +75,49 @@ void DisplayCapturePointer(HWND window);
 // dialog). True when something was reported.
 bool DisplayWait(DWORD milliseconds, const char* waiter);
 
-// The two modal dialogs. Both run while the layer dispatches the thread's
-// messages as the platform's own modal loops do.
+// ---------------------------------------------------------------------------
+// Modal dialogs: the message box and the open and save file dialogs.
 //
-// MessageBoxA: the box's text, caption and MB_ style; the answer is the
-// IDOK/IDCANCEL/… number of the button that closed it, or 0 on failure.
-int DisplayMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
+// The layer shows a dialog and then runs the thread's messages, calling
+// DisplayWait whenever there are none, until the display reports what the
+// user did through InputMessageBoxAction or InputFileDialogAnswer (input.h).
+// The layer judges each report: one it takes ends the dialog, and the layer
+// calls DisplayCloseDialog; one it refuses leaves the dialog up (a message box
+// without a cancel button ignores Escape; a file dialog hears why through
+// DisplayRefuseFile). Dialogs nest: one shown while another is up goes on top
+// of it, and reports and DisplayCloseDialog concern the newest.
 
-// GetOpenFileNameA/GetSaveFileNameA: `filter` is the double-zero-terminated
-// description/pattern list, `filterIndex` counts from 1, `file` (capacity
-// `fileSize`) holds the proposed name and receives the chosen full path.
-// False when the user cancelled or the path does not fit.
-struct DisplayFileRequest {
-  HWND owner;
-  LPCSTR title;
-  LPCSTR filter;
-  DWORD filterIndex;
-  LPCSTR initialDirectory;
-  LPSTR file;
-  DWORD fileSize;
-  DWORD flags;  // OFN_ flags of the request
-  bool save;
+struct DisplayMessageBoxRequest {
+  HWND owner;  // a top-level window, or null
+  std::string text;
+  std::string caption;       // "Error" where the program gave none, as on Win32
+  UINT style;                // MB_ flags as the program gave them
+  std::vector<int> buttons;  // IDOK…, in the order shown
+  int defaultButton;         // one of `buttons`: what Enter presses
+  bool closeBox;             // false: the close box is greyed and Escape does nothing
 };
-bool DisplayFileDialog(DisplayFileRequest* request);
+// False when no box can be shown; MessageBoxA then fails.
+bool DisplayShowMessageBox(const DisplayMessageBoxRequest& request);
+
+struct DisplayFileRequest {
+  HWND owner;         // a top-level window, or null
+  bool save;          // the save dialog rather than the open dialog
+  std::string title;  // "Open" or "Save As" where the program gave none
+  // The type list: description, then patterns separated by ";" ("*.scr;*.bin").
+  std::vector<std::pair<std::string, std::string>> filters;
+  size_t filter;          // the entry in use as the dialog opens (0 with no list)
+  std::string folder;     // where the dialog opens; empty: the current directory
+  std::string name;       // the proposed name, without a folder
+  std::string extension;  // added to a name typed without one (no point); may be empty
+  DWORD flags;            // the OFN_ flags; OFN_ALLOWMULTISELECT lets several files be chosen
+};
+// False when no dialog can be shown; the file dialogs then fail.
+bool DisplayShowFileDialog(const DisplayFileRequest& request);
+
+// The layer refused the file the user chose (`why` says so in a few words,
+// such as "The folder does not exist."): the display tells the user, and the
+// dialog stays up.
+void DisplayRefuseFile(const std::string& path, const char* why);
+
+// The newest dialog is over: the display takes it down.
+void DisplayCloseDialog();

@@ -5,8 +5,10 @@
 // DisplayActivateWindow, DisplaySetTitle, DisplaySetMenu, DisplayPresent
 // (a copy of each window's pixels, as a screen keeps them),
 // DisplayDestroyWindow, DisplaySetCursor, DisplayMovePointer,
-// DisplayCapturePointer, DisplayWait (runs the test's queued steps).
-// Not yet: DisplayMessageBox and DisplayFileDialog.
+// DisplayCapturePointer, DisplayWait (gives a dialog that is up its queued
+// answer, else runs the test's queued steps), DisplayShowMessageBox,
+// DisplayShowFileDialog, DisplayRefuseFile, DisplayCloseDialog (recorded for
+// the test to read).
 // Test interface: headless.h.
 
 #include <cstdio>
@@ -14,6 +16,7 @@
 #include <cstring>
 #include <deque>
 #include <map>
+#include <string>
 #include <utility>
 
 #include "platform/posix/display.h"
@@ -29,13 +32,19 @@ struct NativeWindow {
   std::vector<DWORD> pixels;
 };
 
-void DefaultBlockedHook(const char* waiter) {
-  std::fprintf(stderr,
-               "headless display: %s would wait for input for ever, and no test step is left\n",
-               waiter);
-  std::fflush(stderr);
-  std::abort();
-}
+struct FileAnswer {
+  std::vector<std::string> paths;  // none: Cancel
+  int filter = -1;
+};
+
+// A dialog that is up, newest last.
+struct OpenDialog {
+  bool box = false;  // a message box, else a file dialog
+  int number = 0;    // its kind's count when it was shown
+  size_t filter = 0;
+};
+
+void DefaultBlockedHook(const char* waiter);
 
 struct Screen {
   LONG width = 1024;
@@ -48,6 +57,12 @@ struct Screen {
   POINT pointer{};
   HWND front = nullptr;
   HWND captured = nullptr;
+
+  std::vector<OpenDialog> dialogs;
+  std::deque<int> boxAnswers;
+  std::deque<FileAnswer> fileAnswers;
+  HeadlessMessageBoxRecord lastBox;
+  HeadlessFileDialogRecord lastFile;
 };
 
 Screen& TheScreen() {
@@ -72,6 +87,46 @@ POINT ClientPointOfTop(HWND window, int x, int y, HWND* top) {
   MapWindowPoints(window, t, &p, 1);
   *top = t;
   return p;
+}
+
+void DefaultBlockedHook(const char* waiter) {
+  const Screen& s = TheScreen();
+  std::string dialog;
+  if (!s.dialogs.empty()) {
+    dialog = s.dialogs.back().box ? " (the message box \"" + s.lastBox.caption + "\""
+                                  : " (the file dialog \"" + s.lastFile.title + "\"";
+    dialog += " is up with no answer queued)";
+  }
+  std::fprintf(stderr,
+               "headless display: %s would wait for input for ever, and no test step is left%s\n",
+               waiter, dialog.c_str());
+  std::fflush(stderr);
+  std::abort();
+}
+
+// The dialog on top takes the next answer of its kind.
+bool AnswerDialog() {
+  Screen& s = TheScreen();
+  if (s.dialogs.empty()) {
+    return false;
+  }
+  const OpenDialog top = s.dialogs.back();
+  if (top.box && !s.boxAnswers.empty()) {
+    const int answer = s.boxAnswers.front();
+    s.boxAnswers.pop_front();
+    Tick();
+    InputMessageBoxAction(answer);
+    return true;
+  }
+  if (!top.box && !s.fileAnswers.empty()) {
+    const FileAnswer answer = std::move(s.fileAnswers.front());
+    s.fileAnswers.pop_front();
+    Tick();
+    InputFileDialogAnswer(answer.paths,
+                          answer.filter < 0 ? top.filter : static_cast<size_t>(answer.filter));
+    return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -172,8 +227,67 @@ void DisplayMovePointer(POINT screen) { TheScreen().pointer = screen; }
 
 void DisplayCapturePointer(HWND window) { TheScreen().captured = window; }
 
+bool DisplayShowMessageBox(const DisplayMessageBoxRequest& request) {
+  Screen& s = TheScreen();
+  HeadlessMessageBoxRecord& r = s.lastBox;
+  r.shown += 1;
+  r.up = true;
+  r.owner = request.owner;
+  r.text = request.text;
+  r.caption = request.caption;
+  r.style = request.style;
+  r.buttons = request.buttons;
+  r.defaultButton = request.defaultButton;
+  r.closeBox = request.closeBox;
+  s.dialogs.push_back(OpenDialog{true, r.shown, 0});
+  return true;
+}
+
+bool DisplayShowFileDialog(const DisplayFileRequest& request) {
+  Screen& s = TheScreen();
+  HeadlessFileDialogRecord& r = s.lastFile;
+  r.shown += 1;
+  r.up = true;
+  r.save = request.save;
+  r.owner = request.owner;
+  r.title = request.title;
+  r.filters = request.filters;
+  r.filter = request.filter;
+  r.folder = request.folder;
+  r.name = request.name;
+  r.extension = request.extension;
+  r.flags = request.flags;
+  r.refused.clear();
+  s.dialogs.push_back(OpenDialog{false, r.shown, request.filter});
+  return true;
+}
+
+void DisplayRefuseFile(const std::string& path, const char* why) {
+  Screen& s = TheScreen();
+  if (!s.dialogs.empty() && !s.dialogs.back().box && s.dialogs.back().number == s.lastFile.shown) {
+    s.lastFile.refused.emplace_back(path, why != nullptr ? why : "");
+  }
+}
+
+void DisplayCloseDialog() {
+  Screen& s = TheScreen();
+  if (s.dialogs.empty()) {
+    return;
+  }
+  const OpenDialog top = s.dialogs.back();
+  s.dialogs.pop_back();
+  if (top.box && top.number == s.lastBox.shown) {
+    s.lastBox.up = false;
+  } else if (!top.box && top.number == s.lastFile.shown) {
+    s.lastFile.up = false;
+  }
+}
+
 bool DisplayWait(DWORD milliseconds, const char* waiter) {
   Screen& s = TheScreen();
+  if (AnswerDialog()) {
+    return true;
+  }
   if (s.steps.empty()) {
     if (milliseconds == INFINITE) {
       s.blocked(waiter);
@@ -380,6 +494,36 @@ HWND HeadlessFrontWindow() { return TheScreen().front; }
 UINT HeadlessCursorShape() { return TheScreen().cursor; }
 
 POINT HeadlessPointer() { return TheScreen().pointer; }
+
+void HeadlessAnswerMessageBox(int answer) { TheScreen().boxAnswers.push_back(answer); }
+
+void HeadlessAnswerFileDialog(std::optional<std::string> path, int filter) {
+  FileAnswer answer;
+  if (path.has_value()) {
+    answer.paths.push_back(std::move(*path));
+  }
+  answer.filter = filter;
+  TheScreen().fileAnswers.push_back(std::move(answer));
+}
+
+void HeadlessAnswerFileDialogFiles(std::vector<std::string> paths) {
+  FileAnswer answer;
+  answer.paths = std::move(paths);
+  TheScreen().fileAnswers.push_back(std::move(answer));
+}
+
+size_t HeadlessAnswersLeft() {
+  return TheScreen().boxAnswers.size() + TheScreen().fileAnswers.size();
+}
+
+void HeadlessClearAnswers() {
+  TheScreen().boxAnswers.clear();
+  TheScreen().fileAnswers.clear();
+}
+
+HeadlessMessageBoxRecord HeadlessLastMessageBox() { return TheScreen().lastBox; }
+
+HeadlessFileDialogRecord HeadlessLastFileDialog() { return TheScreen().lastFile; }
 
 void HeadlessAddStep(std::function<void()> step) { TheScreen().steps.push_back(std::move(step)); }
 

@@ -4,16 +4,18 @@
 // presented.
 //
 // Blocking waits (GetMessageA, WaitMessage, a timed MsgWaitForMultipleObjects,
-// modal dialogs) run the test's queued steps one by one. A wait without a
-// time limit that finds no step left would wait for ever: the display calls
-// the blocked hook, which by default prints which call waited and aborts the
-// process. Time is virtual: it starts at 1000 and moves on 16 ms with every
-// injected event, and a timed wait with no step passes its time at once.
+// modal dialogs) run the test's queued steps one by one; a modal dialog takes
+// its queued answer first. A wait without a time limit that finds nothing
+// left would wait for ever: the display calls the blocked hook, which by
+// default prints which call waited and aborts the process. Time is virtual: it starts at 1000 and
+// moves on 16 ms with every injected event, and a timed wait with no step passes its time at once.
 #pragma once
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/posix/user.h"
@@ -101,6 +103,66 @@ HWND HeadlessFrontWindow();
 UINT HeadlessCursorShape();
 // Where the program last put the pointer with SetCursorPos.
 POINT HeadlessPointer();
+
+// ---------------------------------------------------------------------------
+// Modal dialogs (MessageBoxA, GetOpenFileNameA, GetSaveFileNameA)
+//
+// Answers are queued, one queue for message boxes and one for file dialogs.
+// While a dialog is up and the thread has no message left, the dialog takes
+// the next answer of its kind, before any step runs; with none queued, steps
+// run, and a step may queue the answer. A dialog with no answer and no step
+// left calls the blocked hook. An answer the dialog refuses (Escape where
+// there is no cancel button, a file that must exist and does not) leaves it
+// up for the next answer.
+
+// How a message box is dismissed besides its buttons (IDOK…).
+enum HeadlessBoxAction : int {
+  HEADLESS_BOX_ESCAPE = -1,  // the Escape key
+  HEADLESS_BOX_CLOSE = -2,   // the close box
+  HEADLESS_BOX_ENTER = -3,   // Enter: the default button
+};
+void HeadlessAnswerMessageBox(int answer);
+
+// One file (a full path, or a name that counts from the dialog's folder), or
+// Cancel (nullopt); `filter` is the type list's entry chosen (0-based), -1
+// leaves the one the dialog opened with.
+void HeadlessAnswerFileDialog(std::optional<std::string> path, int filter = -1);
+// Several files of one folder, as a multiple selection.
+void HeadlessAnswerFileDialogFiles(std::vector<std::string> paths);
+
+size_t HeadlessAnswersLeft();  // of both kinds
+void HeadlessClearAnswers();
+
+// What the last message box showed.
+struct HeadlessMessageBoxRecord {
+  int shown = 0;    // message boxes shown so far
+  bool up = false;  // this one is still up
+  HWND owner = nullptr;
+  std::string text;
+  std::string caption;
+  UINT style = 0;            // MB_ flags as the program gave them
+  std::vector<int> buttons;  // IDOK…, in the order shown
+  int defaultButton = 0;
+  bool closeBox = true;
+};
+HeadlessMessageBoxRecord HeadlessLastMessageBox();
+
+// What the last file dialog showed.
+struct HeadlessFileDialogRecord {
+  int shown = 0;  // file dialogs shown so far
+  bool up = false;
+  bool save = false;
+  HWND owner = nullptr;
+  std::string title;
+  std::vector<std::pair<std::string, std::string>> filters;  // description, patterns
+  size_t filter = 0;                                         // the entry in use as it opened
+  std::string folder;     // where it opened; empty: the current directory
+  std::string name;       // the proposed name
+  std::string extension;  // the default extension
+  DWORD flags = 0;        // OFN_ flags
+  std::vector<std::pair<std::string, std::string>> refused;  // path, why
+};
+HeadlessFileDialogRecord HeadlessLastFileDialog();
 
 // ---------------------------------------------------------------------------
 // Scripted steps

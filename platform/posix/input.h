@@ -5,6 +5,9 @@
 // milliseconds (MSG::time); double clicks are judged with them.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "platform/posix/user.h"
 
 // A key went down or up. Scan codes use DirectInput's numbering (the set-1
@@ -51,3 +54,15 @@ void InputShowState(HWND window, int command);
 // DirectInput scan code, 0x80 for a key that is down: what a keyboard device
 // reports as its state.
 void InputScanCodeState(BYTE state[256]);
+
+// What the user did in the message box on top (display.h): pressed the
+// button with that id (IDOK…), or one of these.
+#define INPUT_BOX_ESCAPE (-1)  // the Escape key
+#define INPUT_BOX_CLOSE (-2)   // the close box
+#define INPUT_BOX_ENTER (-3)   // Enter: the default button
+void InputMessageBoxAction(int action);
+
+// The user's answer in the file dialog on top: the files chosen (full paths;
+// a relative one counts from the dialog's folder) with the type list's entry
+// in use then (0-based); no files: Cancel.
+void InputFileDialogAnswer(const std::vector<std::string>& paths, size_t filter);
