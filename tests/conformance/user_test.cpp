@@ -94,12 +94,14 @@ const char* MessageName(UINT m) {
   }
 }
 
-// The platform's own plumbing, which nothing of the toolkit looks at.
+// The platform's own plumbing, which nothing of the toolkit looks at, and the
+// pointer's moves: the X server's pointer may rest over a test window.
 bool IsNoise(UINT m) {
   return m == WM_GETICON || m == WM_GETTEXT || m == WM_GETTEXTLENGTH || m == WM_NCPAINT ||
          m == WM_SYNCPAINT || m == 0x0093 || m == 0x0094 || m == 0x00AE || m == 0x00AF ||
          m == 0x003D || m == 0x030F || m == 0x031F || (m >= 0x0281 && m <= 0x0291) ||
-         m == WM_SETCURSOR || m == WM_NCHITTEST || m == WM_MOUSEACTIVATE;
+         m == WM_SETCURSOR || m == WM_NCHITTEST || m == WM_MOUSEACTIVATE || m == WM_MOUSEMOVE ||
+         m == WM_NCMOUSEMOVE;
 }
 
 // The name of the window being made, for the messages of its creation.
