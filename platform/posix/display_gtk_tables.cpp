@@ -149,8 +149,6 @@ UINT ScanCodeFromKeycode(unsigned keycode) {
       return 0xD2;  // Insert
     case 111:
       return 0xD3;  // Delete
-    case 117:
-      return 0x8D;  // keypad equals
     case 119:
       return 0xC5;  // Pause
     case 125:

@@ -1,0 +1,160 @@
+// The GTK display's translations, without a screen: what GTK is handed for
+// our ANSI text and menu labels, the scan codes the layer gets for X keys,
+// and which file names the type list's patterns let through.
+
+#include <fnmatch.h>
+#include <gdk/gdkkeysyms.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/posix/display_gtk_internal.h"
+
+namespace {
+
+using gtk_display::GlobPatterns;
+using gtk_display::MenuLabel;
+using gtk_display::ScanCodeFromKeycode;
+using gtk_display::ScanCodeFromKeyval;
+using gtk_display::Utf8FromAnsi;
+
+TEST(GtkText, Utf8PassesThroughAndOtherBytesReadAsLatin1) {
+  EXPECT_EQ(Utf8FromAnsi("Kelpie v0.2"), "Kelpie v0.2");
+  EXPECT_EQ(Utf8FromAnsi("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x90\x8E"),
+            "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x90\x8E");
+  EXPECT_EQ(Utf8FromAnsi("caf\xE9"), "caf\xC3\xA9");
+  EXPECT_EQ(Utf8FromAnsi("\xFF"), "\xC3\xBF");
+  // One stray byte makes the whole text Latin-1, also its UTF-8-looking part.
+  EXPECT_EQ(Utf8FromAnsi("\xC3\xA9\xE9"), "\xC3\x83\xC2\xA9\xC3\xA9");
+}
+
+TEST(GtkText, MalformedUtf8IsLatin1) {
+  EXPECT_EQ(Utf8FromAnsi("\xC0\xAF"), "\xC3\x80\xC2\xAF");              // overlong "/"
+  EXPECT_EQ(Utf8FromAnsi("\xED\xA0\x80"), "\xC3\xAD\xC2\xA0\xC2\x80");  // a surrogate
+  EXPECT_EQ(Utf8FromAnsi("ab\xE2\x82"), "ab\xC3\xA2\xC2\x82");          // cut short
+  EXPECT_EQ(Utf8FromAnsi("\xF4\x90\x80\x80"), "\xC3\xB4\xC2\x90\xC2\x80\xC2\x80");
+}
+
+TEST(GtkText, TextEndsAtItsFirstNul) {
+  EXPECT_EQ(Utf8FromAnsi(std::string("Info\0tail", 9)), "Info");
+}
+
+TEST(GtkMenuLabel, AmpersandMarksTheMnemonic) {
+  std::string shortcut = "left over";
+  EXPECT_EQ(MenuLabel("&Load...", &shortcut), "_Load...");
+  EXPECT_EQ(shortcut, "");
+  EXPECT_EQ(MenuLabel("&Quit", nullptr), "_Quit");
+  EXPECT_EQ(MenuLabel("Save", nullptr), "Save");
+  EXPECT_EQ(MenuLabel("Sa&ve &As", nullptr), "Sa_ve _As");
+}
+
+TEST(GtkMenuLabel, LiteralAmpersandsAndUnderscoresStayLiteral) {
+  EXPECT_EQ(MenuLabel("Cut && Paste", nullptr), "Cut & Paste");
+  EXPECT_EQ(MenuLabel("my_file.scr", nullptr), "my__file.scr");
+  EXPECT_EQ(MenuLabel("&&&x", nullptr), "&_x");
+  EXPECT_EQ(MenuLabel("Trailing&", nullptr), "Trailing");
+}
+
+TEST(GtkMenuLabel, ShortcutTextAfterATab) {
+  std::string shortcut;
+  EXPECT_EQ(MenuLabel("&Open\tCtrl+O", &shortcut), "_Open");
+  EXPECT_EQ(shortcut, "Ctrl+O");
+}
+
+TEST(GtkMenuLabel, Latin1LabelsBecomeUtf8) {
+  EXPECT_EQ(MenuLabel("&Caf\xE9", nullptr), "_Caf\xC3\xA9");
+  EXPECT_EQ(MenuLabel("Even more !", nullptr), "Even more !");
+}
+
+// X keycodes of a standard PC keyboard (the kernel's numbers plus 8).
+struct Key {
+  unsigned keycode;
+  unsigned keyval;
+  UINT scan;
+};
+constexpr Key kKeys[] = {
+    {9, GDK_KEY_Escape, 0x01},     {10, GDK_KEY_1, 0x02},          {19, GDK_KEY_0, 0x0B},
+    {22, GDK_KEY_BackSpace, 0x0E}, {23, GDK_KEY_Tab, 0x0F},        {24, GDK_KEY_q, 0x10},
+    {36, GDK_KEY_Return, 0x1C},    {37, GDK_KEY_Control_L, 0x1D},  {38, GDK_KEY_a, 0x1E},
+    {50, GDK_KEY_Shift_L, 0x2A},   {52, GDK_KEY_z, 0x2C},          {62, GDK_KEY_Shift_R, 0x36},
+    {64, GDK_KEY_Alt_L, 0x38},     {65, GDK_KEY_space, 0x39},      {67, GDK_KEY_F1, 0x3B},
+    {76, GDK_KEY_F10, 0x44},       {95, GDK_KEY_F11, 0x57},        {96, GDK_KEY_F12, 0x58},
+    {104, GDK_KEY_KP_Enter, 0x9C}, {105, GDK_KEY_Control_R, 0x9D}, {108, GDK_KEY_Alt_R, 0xB8},
+    {110, GDK_KEY_Home, 0xC7},     {111, GDK_KEY_Up, 0xC8},        {113, GDK_KEY_Left, 0xCB},
+    {114, GDK_KEY_Right, 0xCD},    {116, GDK_KEY_Down, 0xD0},      {119, GDK_KEY_Delete, 0xD3},
+    {133, GDK_KEY_Super_L, 0xDB},
+};
+
+TEST(GtkKeys, KeycodesGiveSet1ScanCodesWithExtendedKeysAbove0x80) {
+  for (const Key& k : kKeys) {
+    EXPECT_EQ(ScanCodeFromKeycode(k.keycode), k.scan) << "keycode " << k.keycode;
+  }
+}
+
+TEST(GtkKeys, KeySymbolsGiveTheSameScanCodesAsKeycodes) {
+  for (const Key& k : kKeys) {
+    EXPECT_EQ(ScanCodeFromKeyval(k.keyval), k.scan) << "keyval 0x" << std::hex << k.keyval;
+  }
+  EXPECT_EQ(ScanCodeFromKeyval('m'), 0x32u);
+  EXPECT_EQ(ScanCodeFromKeyval('9'), 0x0Au);
+}
+
+TEST(GtkKeys, UnknownKeysGiveNoScanCode) {
+  for (const unsigned keycode : {0u, 7u, 8u + 84u, 8u + 117u, 8u + 120u, 255u}) {
+    EXPECT_EQ(ScanCodeFromKeycode(keycode), 0u) << "keycode " << keycode;
+  }
+  EXPECT_EQ(ScanCodeFromKeyval(GDK_KEY_eacute), 0u);
+  EXPECT_EQ(ScanCodeFromKeyval(0x1000000u), 0u);
+}
+
+// Every scan code the display can send is one the layer turns into a key.
+TEST(GtkKeys, TheLayerKnowsEveryScanCodeTheDisplaySends) {
+  const HKL layout = GetKeyboardLayout(0);
+  for (unsigned keycode = 8; keycode < 256; ++keycode) {
+    const UINT scan = ScanCodeFromKeycode(keycode);
+    if (scan == 0) {
+      continue;
+    }
+    const UINT code = scan >= 0x80 ? 0xE000 | (scan & 0x7F) : scan;
+    EXPECT_NE(MapVirtualKeyExA(code, MAPVK_VSC_TO_VK, layout), 0u)
+        << "keycode " << keycode << " scan 0x" << std::hex << scan;
+  }
+}
+
+bool Lists(const std::vector<std::string>& globs, const char* name) {
+  for (const std::string& glob : globs) {
+    if (fnmatch(glob.c_str(), name, 0) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+TEST(GtkFilePatterns, StarDotStarListsEveryFile) {
+  for (const char* patterns : {"*.*", "*.*;", "*", " *.* ", "*.scr;*.*"}) {
+    const std::vector<std::string> globs = GlobPatterns(patterns);
+    EXPECT_TRUE(Lists(globs, "testcard.scr")) << patterns;
+    EXPECT_TRUE(Lists(globs, "README")) << patterns;
+    EXPECT_TRUE(Lists(globs, "caf\xE9")) << patterns;
+  }
+}
+
+TEST(GtkFilePatterns, PatternsMatchWithoutRegardToCase) {
+  const std::vector<std::string> globs = GlobPatterns("*.scr;*.bin");
+  EXPECT_TRUE(Lists(globs, "testcard.scr"));
+  EXPECT_TRUE(Lists(globs, "TESTCARD.SCR"));
+  EXPECT_TRUE(Lists(globs, "dump.Bin"));
+  EXPECT_FALSE(Lists(globs, "testcard.scrx"));
+  EXPECT_FALSE(Lists(globs, "testcard.png"));
+  EXPECT_FALSE(Lists(globs, "scr"));
+}
+
+TEST(GtkFilePatterns, EmptyPatternsAreDropped) {
+  EXPECT_TRUE(GlobPatterns("").empty());
+  EXPECT_TRUE(GlobPatterns(";; ;").empty());
+  EXPECT_EQ(GlobPatterns(";*.scr;;").size(), 1u);
+  EXPECT_TRUE(Lists(GlobPatterns(" *.scr ;"), "a.scr"));
+}
+
+}  // namespace
