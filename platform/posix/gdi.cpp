@@ -333,10 +333,21 @@ struct Painter {
   }
   // Pixels [left, right) x [top, bottom), clipped.
   void Fill(int64_t left, int64_t top, int64_t right, int64_t bottom, uint32_t raw) const {
-    left = std::max<int64_t>(left, 0);
-    top = std::max<int64_t>(top, 0);
+    left = std::max<int64_t>({left, 0, b->clipLeft});
+    top = std::max<int64_t>({top, 0, b->clipTop});
     right = std::min<int64_t>(right, b->width);
     bottom = std::min<int64_t>(bottom, b->height);
+    if (rop == R2_COPYPEN && b->bitsPixel == 32) {
+      // The common case, a plain fill of 32-bit pixels, row by row.
+      const uint32_t pixel = raw & PixelMask(*b);
+      for (int64_t y = top; y < bottom; ++y) {
+        uint8_t* row = Row(*b, y);
+        for (int64_t x = left; x < right; ++x) {
+          std::memcpy(row + 4 * x, &pixel, 4);
+        }
+      }
+      return;
+    }
     for (int64_t y = top; y < bottom; ++y) {
       for (int64_t x = left; x < right; ++x) {
         Plot(x, y, raw);
@@ -840,6 +851,25 @@ BOOL GdiCopyBitmap(HDC handle, int x, int y, HBITMAP bitmapHandle, int cx, int c
   const Painter painter{&target, R2_COPYPEN};
   const int64_t width = std::min<int64_t>(cx, source->width);
   const int64_t height = std::min<int64_t>(cy, source->height);
+  if (source->bitsPixel == 32 && target.bitsPixel == 32) {
+    // Both hold 0x00RRGGBB: copy the clipped span of each row as it is.
+    const int64_t first = std::max<int64_t>({0, -int64_t{x}, target.clipLeft - int64_t{x}});
+    const int64_t last = std::min<int64_t>(width, target.width - int64_t{x});
+    for (int64_t j = 0; j < height && first < last; ++j) {
+      if (!painter.Inside(x + first, y + j)) {
+        continue;
+      }
+      const uint8_t* from = Row(*source, j);
+      uint8_t* to = Row(target, y + j) + 4 * int64_t{x};
+      for (int64_t i = first; i < last; ++i) {
+        uint32_t pixel;
+        std::memcpy(&pixel, from + 4 * i, 4);
+        pixel &= 0x00FFFFFFu;
+        std::memcpy(to + 4 * i, &pixel, 4);
+      }
+    }
+    return TRUE;
+  }
   for (int64_t j = 0; j < height; ++j) {
     for (int64_t i = 0; i < width; ++i) {
       if (painter.Inside(x + i, y + j)) {
