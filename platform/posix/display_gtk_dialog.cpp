@@ -188,6 +188,8 @@ bool DisplayShowMessageBox(const DisplayMessageBoxRequest& request) {
       gtk_message_dialog_new(parent, static_cast<GtkDialogFlags>(0), MessageType(request.style),
                              GTK_BUTTONS_NONE, "%s", Utf8FromAnsi(request.text).c_str());
   gtk_window_set_title(GTK_WINDOW(box), Utf8FromAnsi(request.caption).c_str());
+  // Wide enough that the window manager has room for the caption.
+  gtk_widget_set_size_request(box, 240, -1);
   for (const int id : request.buttons) {
     gtk_dialog_add_button(GTK_DIALOG(box), ButtonLabel(id), id);
   }

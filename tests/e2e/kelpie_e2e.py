@@ -17,10 +17,12 @@ Screenshots are kept in --out. Exit 77: a tool this needs is missing.
 """
 
 import argparse
+import functools
 import os
 import re
 import select
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -30,7 +32,8 @@ TITLE = "Kelpie v0.2"
 CHOOSER = "Please choose file to load"
 CLIENT_WIDTH, PICTURE_HEIGHT, MENU_HEIGHT = 768, 576, 20
 HERE = os.path.dirname(os.path.abspath(__file__))
-TOOLS = ["Xvfb", "openbox", "xdotool", "xwininfo", "xprop", "wmctrl", "import", "compare"]
+TOOLS = ["Xvfb", "openbox", "xdotool", "xwininfo", "xprop", "xwd", "wmctrl", "import", "compare",
+         "convert", "identify"]
 
 
 class Failure(Exception):
@@ -71,14 +74,28 @@ class Desktop:
                         XDG_RUNTIME_DIR=home, NO_AT_BRIDGE="1", GSETTINGS_BACKEND="memory",
                         GTK_THEME="Adwaita", LC_ALL="C.UTF-8")
         self.env.pop("WAYLAND_DISPLAY", None)
-        self.wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env, stdout=self.log,
-                                   stderr=self.log)
-        self.wait(lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.text(
-            ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"]), 20, "the window manager")
+        self.log.write(f"display {self.env['DISPLAY']}\n")
+        self.log.flush()
+        self.wm = None
+
+        def window_manager_up():
+            # Started again should it end early (the server still settling).
+            if self.wm is None or self.wm.poll() is not None:
+                self.wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
+                                           stdout=self.log, stderr=self.log)
+                time.sleep(0.2)
+            return "_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.text(
+                ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"])
+
+        try:
+            self.wait(window_manager_up, 60, "the window manager")
+        except Failure:
+            self.close()
+            raise
 
     def close(self):
         for process in (self.wm, self.xvfb):
-            if process.poll() is None:
+            if process is not None and process.poll() is None:
                 process.terminate()
                 try:
                     process.wait(5)
@@ -160,6 +177,41 @@ def geometry_of(xwininfo):
             value("Height"))
 
 
+@functools.lru_cache(maxsize=None)
+def rgb_of(png):
+    """A PNG's pixels as rows of R, G, B bytes."""
+    data = subprocess.run(["convert", png, "-depth", "8", "rgb:-"], check=True,
+                          capture_output=True).stdout
+    width = int(subprocess.run(["identify", "-format", "%w", png], check=True,
+                               capture_output=True, text=True).stdout)
+    return [data[i:i + 3 * width] for i in range(0, len(data), 3 * width)]
+
+
+def window_shows(env, window, x, y, rows):
+    """Whether the window at (x, y) holds `rows` (from rgb_of), read straight from an
+    xwd dump: a poll takes milliseconds, not ImageMagick's hundreds."""
+    dump = subprocess.run(["xwd", "-id", str(window), "-silent"], env=env,
+                          capture_output=True).stdout
+    if len(dump) < 100:
+        return False  # the window is not viewable
+    header = struct.unpack(">25I", dump[:100])
+    size, depth, byte_order, bits, line, colours = (header[0], header[3], header[7],
+                                                    header[11], header[12], header[19])
+    masks = header[14:17]
+    if bits not in (24, 32) or byte_order != 0 or masks != (0xFF0000, 0xFF00, 0xFF) or depth != 24:
+        raise Failure(f"xwd's pixels are not 24-bit BGR(X) (header {header})")
+    pixels = dump[size + 12 * colours:]
+    width = len(rows[0]) // 3
+    step = bits // 8  # blue, green, red in the low bytes
+    for row, want in enumerate(rows):
+        start = (y + row) * line + step * x
+        got = pixels[start:start + step * width]
+        if (got[2::step] != want[0::3] or got[1::step] != want[1::3] or
+                got[0::step] != want[2::3]):
+            return False
+    return True
+
+
 def same_picture(a, b):
     result = subprocess.run(["compare", "-metric", "AE", a, b, "null:"], capture_output=True,
                             text=True)
@@ -195,9 +247,13 @@ class Kelpie:
 
     def wait_picture(self, want, seconds, what):
         """Polls the client area until it shows `want`; returns the seconds it took."""
+        rows = rgb_of(want)
         start = time.monotonic()
-        self.desk.wait(lambda: same_picture(self.picture("polled.png"), want), seconds, what)
-        return time.monotonic() - start
+        self.desk.wait(lambda: window_shows(self.desk.env, self.window, 0, MENU_HEIGHT, rows),
+                       seconds, what)
+        took = time.monotonic() - start
+        self.picture("polled.png")
+        return took
 
     def menu(self, rights, then):
         """Opens the menu bar with F10, moves `rights` titles on, then presses `then`."""
@@ -215,10 +271,15 @@ class Kelpie:
         self.menu(0, ["Down", "l"])
         return self.desk.window(CHOOSER, 20)
 
-    def about(self):
+    def about(self, shot=None):
         """Shows the Info box through "?" > About and dismisses it with Escape."""
         self.menu(2, ["Down", "Return"])
         box = self.desk.window("Info", 20)
+        if shot:
+            left, right, top, bottom = self.desk.frame_extents(box)
+            x, y, width, height = self.desk.geometry(box)
+            self.desk.grab(os.path.join(self.desk.out, shot), x - left, y - top,
+                           width + left + right, height + top + bottom)
         self.desk.do("key", "Escape")
         self.desk.gone("Info")
         return box
@@ -307,6 +368,7 @@ def load(kelpie, path, want, what):
     """Load through the menu and the chooser; returns the seconds from Enter to the picture."""
     kelpie.open_chooser()
     kelpie.type_path(path)
+    rgb_of(want)  # read before the clock starts
     start = time.monotonic()
     kelpie.confirm_chooser()
     kelpie.wait_picture(want, 10, what)
@@ -336,13 +398,14 @@ def part_session(args, desk, results):
         # The first space draws the marks dark again (no change); the second
         # draws them white.
         desk.do("key", "space")
+        rgb_of(card_white)
         start = time.monotonic()
         desk.do("key", "space")
         space_time = kelpie.wait_picture(card_white, 10, "white marks after the second space")
         space_time = time.monotonic() - start
         shutil.copy(os.path.join(args.out, "polled.png"), os.path.join(args.out, "white.png"))
 
-        box = kelpie.about()
+        box = kelpie.about("info.png")
         results.check(box != kelpie.window, "the Info box is a window of its own")
         results.check(same_picture(kelpie.picture("after-info.png"), card_white),
                       "the picture is unchanged after the Info box")
