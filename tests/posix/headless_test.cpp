@@ -1,18 +1,18 @@
 // The headless display and what our layer makes of a user's input: keys by
-// scan code, typing, clicks and double clicks reaching the window under the
-// point, the close box, menu choices, moves and sizes by the window manager,
-// the pixels the screen shows, and the scripted steps that stand in for a
-// user while the thread waits.
+// scan code, clicks and double clicks reaching the window under the point,
+// the close box, menu choices, moves and sizes by the window manager, the
+// pixels the screen shows, and the scripted steps that stand in for a user
+// while the thread waits.
 
 #include "platform/posix/headless.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "platform/posix/input.h"
 #include "platform/win32.h"
 
 namespace {
@@ -49,18 +49,6 @@ LRESULT CALLBACK TestProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-void Register(const char* name, UINT style) {
-  WNDCLASSA wc{};
-  wc.style = style;
-  wc.lpfnWndProc = TestProc;
-  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  // A system colour index + 1 stands for that colour's brush.
-  const auto background = static_cast<INT_PTR>(COLOR_BTNFACE + 1);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(background);  // NOLINT(performance-no-int-to-ptr)
-  wc.lpszClassName = name;
-  RegisterClassA(&wc);
-}
-
 // Everything queued, translated and dispatched as a program's loop does.
 std::vector<UINT> Pump() {
   std::vector<UINT> retrieved;
@@ -93,8 +81,13 @@ int Count(UINT message) {
 class HeadlessTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Register("HeadlessPlain", 0);
-    Register("HeadlessDouble", CS_DBLCLKS);
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = TestProc;
+    // A system colour index + 1 stands for that colour's brush.
+    const auto background = static_cast<INT_PTR>(COLOR_BTNFACE + 1);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(background);  // NOLINT(performance-no-int-to-ptr)
+    wc.lpszClassName = "HeadlessPlain";
+    RegisterClassA(&wc);
     keepOnClose = true;
     paintColours.clear();
     seen.clear();
@@ -146,20 +139,14 @@ TEST_F(HeadlessTest, KeysArriveWithTheirScanCodesAndTranslateToCharacters) {
   HWND w = Top();
   ASSERT_EQ(GetFocus(), w);
   HeadlessKeyDown(0x1E);                  // 'a'
-  EXPECT_LT(GetAsyncKeyState('A'), 0);    // the display's view at once
-  EXPECT_EQ(GetKeyState('A') & 0x80, 0);  // the thread's only when retrieved
+  EXPECT_EQ(GetKeyState('A') & 0x80, 0);  // the thread's key state follows retrieved keys
   MSG m;
   ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
   EXPECT_EQ(m.hwnd, w);
   EXPECT_EQ(m.message, static_cast<UINT>(WM_KEYDOWN));
   EXPECT_EQ(m.wParam, static_cast<WPARAM>('A'));
-  EXPECT_EQ((m.lParam >> 16) & 0xFF, 0x1E);
-  EXPECT_EQ(m.lParam & 0xFFFF, 1);
-  EXPECT_EQ(m.lParam & (1 << 30), 0);  // was up before
+  EXPECT_EQ(m.lParam, 0x001E0001);  // scan code, one repeat, up before
   EXPECT_NE(GetKeyState('A') & 0x80, 0);
-  BYTE scans[256];
-  InputScanCodeState(scans);
-  EXPECT_EQ(scans[0x1E], 0x80);
   TranslateMessage(&m);
   ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
   EXPECT_EQ(m.message, static_cast<UINT>(WM_CHAR));
@@ -168,22 +155,8 @@ TEST_F(HeadlessTest, KeysArriveWithTheirScanCodesAndTranslateToCharacters) {
   HeadlessKeyUp(0x1E);
   ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
   EXPECT_EQ(m.message, static_cast<UINT>(WM_KEYUP));
-  EXPECT_NE(static_cast<DWORD>(m.lParam) & 0xC0000000u, 0u);
+  EXPECT_EQ(static_cast<DWORD>(m.lParam) & 0xC0000000u, 0xC0000000u);
   EXPECT_EQ(GetKeyState('A') & 0x80, 0);
-  InputScanCodeState(scans);
-  EXPECT_EQ(scans[0x1E], 0);
-
-  // An E0 key keeps DirectInput's number in the scan-code state and marks
-  // the message as extended.
-  HeadlessKeyDown(0xC8);
-  ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
-  EXPECT_EQ(m.wParam, static_cast<WPARAM>(VK_UP));
-  EXPECT_NE(m.lParam & (1 << 24), 0);
-  EXPECT_EQ((m.lParam >> 16) & 0xFF, 0x48);
-  InputScanCodeState(scans);
-  EXPECT_EQ(scans[0xC8], 0x80);
-  HeadlessKeyUp(0xC8);
-  Pump();
 }
 
 TEST_F(HeadlessTest, PostedMessagesComeBeforeInputAndInputBeforePaint) {
@@ -204,33 +177,17 @@ TEST_F(HeadlessTest, PostedMessagesComeBeforeInputAndInputBeforePaint) {
   Pump();
 }
 
-TEST_F(HeadlessTest, TypingHoldsShiftWhereACharacterNeedsIt) {
-  Top();
-  ASSERT_TRUE(HeadlessType("Hi, 2!"));
-  Pump();
-  std::string typed;
-  for (const Seen& s : seen) {
-    if (s.message == WM_CHAR) {
-      typed += static_cast<char>(s.wParam);
-    }
-  }
-  EXPECT_EQ(typed, "Hi, 2!");
-  EXPECT_EQ(GetKeyState(VK_SHIFT) & 0x80, 0);
-  EXPECT_FALSE(HeadlessType("\x01"));  // no key types it
-}
-
-TEST_F(HeadlessTest, KeysWithoutAFocusGoToTheActiveWindowAsSystemKeys) {
+// Without a focus keys go to the active window as system keys; a disabled
+// window gets none, yet the key state follows them and sticks nowhere.
+TEST_F(HeadlessTest, KeysWithoutAFocusOrForADisabledWindow) {
   HWND w = Top();
   SetFocus(nullptr);
   HeadlessKeyPress(0x39);
-  std::vector<UINT> got = Pump();
-  const std::vector<UINT> want = {WM_SYSKEYDOWN, WM_SYSCHAR, WM_SYSKEYUP};
-  EXPECT_EQ(got, want);
+  const std::vector<UINT> system = {WM_SYSKEYDOWN, WM_SYSCHAR, WM_SYSKEYUP};
+  EXPECT_EQ(Pump(), system);
   EXPECT_EQ(Find(WM_SYSKEYDOWN)->window, w);
-}
 
-TEST_F(HeadlessTest, KeysReachADisabledWindowNeverYetKeepTheKeyState) {
-  HWND w = Top();
+  SetFocus(w);
   HeadlessKeyDown(0x1E);
   Pump();
   EXPECT_NE(GetKeyState('A') & 0x80, 0);
@@ -239,9 +196,6 @@ TEST_F(HeadlessTest, KeysReachADisabledWindowNeverYetKeepTheKeyState) {
   HeadlessKeyPress(0x39);
   EXPECT_TRUE(Pump().empty());
   EXPECT_EQ(GetKeyState('A') & 0x80, 0);  // not stuck down
-  BYTE scans[256];
-  InputScanCodeState(scans);
-  EXPECT_EQ(scans[0x1E], 0);
   EnableWindow(w, TRUE);
 }
 
@@ -260,7 +214,6 @@ TEST_F(HeadlessTest, ClicksGoToTheChildUnderThePointInItsClientCoordinates) {
   EXPECT_EQ(down->window, c);
   EXPECT_EQ(down->lParam, MAKELPARAM(10, 10));
   EXPECT_EQ(down->wParam, static_cast<WPARAM>(MK_LBUTTON));
-  EXPECT_EQ(Find(WM_LBUTTONUP)->wParam, 0u);
 
   // Outside the child the parent gets it; a right click likewise.
   seen.clear();
@@ -274,7 +227,7 @@ TEST_F(HeadlessTest, ClicksGoToTheChildUnderThePointInItsClientCoordinates) {
 
 TEST_F(HeadlessTest, StaticControlsTakeClicksOnlyWithSsNotify) {
   HWND w = Top();
-  HWND quiet = Child(w, 0, 0, 50, 50, 41, "STATIC");
+  Child(w, 0, 0, 50, 50, 41, "STATIC");
   HWND loud = Child(w, 60, 0, 50, 50, 42, "STATIC", SS_NOTIFY);
   HeadlessClick(w, 10, 10);  // through the transparent static to the parent
   Pump();
@@ -293,32 +246,13 @@ TEST_F(HeadlessTest, StaticControlsTakeClicksOnlyWithSsNotify) {
   HeadlessDoubleClick(w, 70, 10);  // STATIC asks for double clicks
   Pump();
   ASSERT_EQ(Count(WM_COMMAND), 2);
-  EXPECT_EQ(seen.back().message, static_cast<UINT>(WM_COMMAND));
-  bool doubled = false;
-  for (const Seen& s : seen) {
-    doubled |= s.wParam == MAKEWPARAM(42, STN_DBLCLK);
-  }
-  EXPECT_TRUE(doubled);
-  (void)quiet;
-}
-
-TEST_F(HeadlessTest, DoubleClicksOnlyForClassesThatAskForThem) {
-  HWND plain = Top();
-  HeadlessDoubleClick(plain, 20, 20);
-  std::vector<UINT> got = Pump();
-  const std::vector<UINT> twice = {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDOWN, WM_LBUTTONUP};
-  EXPECT_EQ(got, twice);
-
-  HWND dbl = Top("HeadlessDouble");
-  HeadlessDoubleClick(dbl, 20, 20);
-  got = Pump();
-  const std::vector<UINT> doubled = {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP};
-  EXPECT_EQ(got, doubled);
-  // Two separate clicks are two clicks.
-  HeadlessClick(dbl, 20, 20);
-  HeadlessClick(dbl, 20, 20);
-  got = Pump();
-  EXPECT_EQ(got, twice);
+  EXPECT_EQ(seen.back().wParam, MAKEWPARAM(42, STN_DBLCLK));
+  seen.clear();
+  HeadlessClick(w, 70, 10);  // two separate clicks are no double click
+  HeadlessClick(w, 70, 10);
+  Pump();
+  ASSERT_EQ(Count(WM_COMMAND), 2);
+  EXPECT_EQ(seen.back().wParam, MAKEWPARAM(42, STN_CLICKED));
 }
 
 TEST_F(HeadlessTest, CapturedMouseKeepsComingInTheCaptureWindowsCoordinates) {
@@ -338,21 +272,6 @@ TEST_F(HeadlessTest, CapturedMouseKeepsComingInTheCaptureWindowsCoordinates) {
   ReleaseCapture();
 }
 
-TEST_F(HeadlessTest, AClickActivatesAnInactiveWindow) {
-  HWND a = Top();
-  HWND b = Top();
-  ASSERT_EQ(GetActiveWindow(), b);
-  HeadlessClick(a, 10, 10);
-  Pump();
-  EXPECT_EQ(GetActiveWindow(), a);
-  const Seen* activate = Find(WM_ACTIVATE, a);
-  ASSERT_NE(activate, nullptr);
-  EXPECT_EQ(LOWORD(activate->wParam), WA_CLICKACTIVE);
-  EXPECT_NE(Find(WM_MOUSEACTIVATE, a), nullptr);
-  EXPECT_NE(Find(WM_LBUTTONDOWN, a), nullptr);
-  EXPECT_EQ(HeadlessFrontWindow(), a);
-}
-
 // ---------------------------------------------------------------------------
 // The window manager
 
@@ -364,13 +283,9 @@ TEST_F(HeadlessTest, CloseBoxIsAButtonPressThatDefWindowProcTurnsIntoWmClose) {
   EXPECT_EQ(m.message, static_cast<UINT>(WM_NCLBUTTONDOWN));
   EXPECT_EQ(m.wParam, static_cast<WPARAM>(HTCLOSE));
   DispatchMessageA(&m);
-  std::vector<UINT> order;
-  order.reserve(seen.size());
-  for (const Seen& s : seen) {
-    order.push_back(s.message);
-  }
-  const std::vector<UINT> want = {WM_NCLBUTTONDOWN, WM_SYSCOMMAND, WM_CLOSE};
-  EXPECT_EQ(order, want);
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_EQ(seen[0].message, static_cast<UINT>(WM_NCLBUTTONDOWN));
+  EXPECT_EQ(seen[2].message, static_cast<UINT>(WM_CLOSE));
   EXPECT_EQ(Find(WM_SYSCOMMAND)->wParam, static_cast<WPARAM>(SC_CLOSE));
   EXPECT_TRUE(IsWindow(w));  // this procedure keeps the window
 
@@ -381,8 +296,10 @@ TEST_F(HeadlessTest, CloseBoxIsAButtonPressThatDefWindowProcTurnsIntoWmClose) {
   EXPECT_FALSE(HeadlessWindow(w).exists);
 }
 
-TEST_F(HeadlessTest, MenuChoicesPostWmCommandAndGreyedItemsCannotBeChosen) {
-  HWND w = Top();
+// The viewer's window: its picture height kept under the menu bar, and menu
+// choices posting WM_COMMAND, greyed ones refused.
+TEST_F(HeadlessTest, MenuChoicesPostWmCommandUnlessGreyed) {
+  HWND w = Top("HeadlessPlain", 768, 596);
   HMENU bar = CreateMenu();
   HMENU file = CreatePopupMenu();
   HMENU more = CreatePopupMenu();
@@ -392,7 +309,10 @@ TEST_F(HeadlessTest, MenuChoicesPostWmCommandAndGreyedItemsCannotBeChosen) {
   AppendMenuA(file, MF_POPUP, reinterpret_cast<UINT_PTR>(more), "Even more !");
   AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), "File");
   SetMenu(w, bar);
-  EXPECT_EQ(HeadlessWindow(w).menu, bar);
+  const HeadlessWindowState state = HeadlessWindow(w);
+  EXPECT_EQ(state.menu, bar);
+  EXPECT_EQ(state.client.right - state.client.left, 768);
+  EXPECT_EQ(state.client.bottom - state.client.top, 576);
   Pump();
   seen.clear();
 
@@ -415,29 +335,6 @@ TEST_F(HeadlessTest, MenuChoicesPostWmCommandAndGreyedItemsCannotBeChosen) {
   EXPECT_EQ(LOWORD(m.wParam), 3);
 }
 
-TEST_F(HeadlessTest, TheViewersWindowKeepsItsPictureHeightUnderTheMenu) {
-  const DWORD style = WS_CAPTION | WS_SYSMENU;
-  RECT r{0, 0, 768, 596};
-  AdjustWindowRect(&r, style, FALSE);
-  HWND w = CreateWindowExA(0, "HeadlessPlain", "Kelpie v0.2", style, 50, 50, r.right - r.left,
-                           r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
-  ShowWindow(w, SW_SHOWNORMAL);
-  HMENU bar = CreateMenu();
-  AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(CreatePopupMenu()), "File");
-  SetMenu(w, bar);
-  RECT client;
-  GetClientRect(w, &client);
-  EXPECT_EQ(client.right, 768);
-  EXPECT_EQ(client.bottom, 576);
-  const HeadlessWindowState state = HeadlessWindow(w);
-  EXPECT_EQ(state.title, "Kelpie v0.2");
-  EXPECT_EQ(state.shown, SW_SHOWNORMAL);
-  EXPECT_EQ(state.client.right - state.client.left, 768);
-  EXPECT_EQ(state.client.bottom - state.client.top, 576);
-  EXPECT_EQ(state.outer.left, 50);
-  DestroyWindow(w);
-}
-
 TEST_F(HeadlessTest, MovesAndSizesByTheUserReachTheWindow) {
   HWND w = Top("HeadlessPlain", 300, 200, WS_OVERLAPPEDWINDOW);
   RECT before;
@@ -452,9 +349,7 @@ TEST_F(HeadlessTest, MovesAndSizesByTheUserReachTheWindow) {
   EXPECT_EQ(after.right - after.left, before.right - before.left);
   POINT origin{0, 0};
   ClientToScreen(w, &origin);
-  EXPECT_EQ(seen.back().message, static_cast<UINT>(WM_MOVE));
   EXPECT_EQ(seen.back().lParam, MAKELPARAM(origin.x, origin.y));
-  EXPECT_EQ(HeadlessWindow(w).outer.left, 140);
   EXPECT_EQ(Count(WM_SIZE), 0);
 
   seen.clear();
@@ -467,11 +362,8 @@ TEST_F(HeadlessTest, MovesAndSizesByTheUserReachTheWindow) {
   GetWindowRect(w, &after);
   EXPECT_EQ(after.right - after.left, 400);
   EXPECT_EQ(after.bottom - after.top, 300);
-  // The grown part asks to be painted.
-  EXPECT_TRUE(GetUpdateRect(w, nullptr, FALSE));
-  const HeadlessImage image = HeadlessPixels(w);
-  EXPECT_EQ(image.width, client.right);
-  EXPECT_EQ(image.height, client.bottom);
+  EXPECT_TRUE(GetUpdateRect(w, nullptr, FALSE));  // the grown part asks to be painted
+  EXPECT_EQ(HeadlessPixels(w).width, client.right);
 
   // A size below the tracking minimum is refused, and the display told so.
   HeadlessSize(w, 10, 10);
@@ -480,43 +372,43 @@ TEST_F(HeadlessTest, MovesAndSizesByTheUserReachTheWindow) {
   EXPECT_EQ(HeadlessWindow(w).outer.right - HeadlessWindow(w).outer.left,
             GetSystemMetrics(SM_CXMINTRACK));
 
-  seen.clear();
-  HeadlessMinimize(w);
-  ASSERT_NE(Find(WM_SIZE), nullptr);
-  EXPECT_EQ(Find(WM_SIZE)->wParam, static_cast<WPARAM>(SIZE_MINIMIZED));
-  EXPECT_EQ(HeadlessWindow(w).shown, SW_SHOWMINIMIZED);
-  seen.clear();
-  HeadlessRestore(w);
-  ASSERT_NE(Find(WM_SIZE), nullptr);
-  EXPECT_EQ(Find(WM_SIZE)->wParam, static_cast<WPARAM>(SIZE_RESTORED));
-  EXPECT_EQ(HeadlessWindow(w).shown, SW_SHOWNORMAL);
+  const struct {
+    void (*act)(HWND);
+    WPARAM kind;
+    int shown;
+  } states[] = {{HeadlessMinimize, SIZE_MINIMIZED, SW_SHOWMINIMIZED},
+                {HeadlessRestore, SIZE_RESTORED, SW_SHOWNORMAL}};
+  for (const auto& [act, kind, shown] : states) {
+    seen.clear();
+    act(w);
+    ASSERT_NE(Find(WM_SIZE), nullptr);
+    EXPECT_EQ(Find(WM_SIZE)->wParam, kind);
+    EXPECT_EQ(HeadlessWindow(w).shown, shown);
+  }
 }
 
-TEST_F(HeadlessTest, AFramePressOnASizingBorderAsksToSize) {
-  HWND w = Top("HeadlessPlain", 300, 200, WS_OVERLAPPEDWINDOW);
-  HeadlessFrameButton(w, HTBOTTOMRIGHT);
-  Pump();
-  const Seen* command = Find(WM_SYSCOMMAND);
-  ASSERT_NE(command, nullptr);
-  EXPECT_EQ(command->wParam, static_cast<WPARAM>(SC_SIZE + WMSZ_BOTTOMRIGHT));
-}
-
+// A click activates an inactive window; another program coming to the front
+// takes the activation, and the user's choice brings it back.
 TEST_F(HeadlessTest, ActivationComesAndGoesWithTheUser) {
   HWND a = Top();
   HWND b = Top();
-  HeadlessActivate(a);
+  ASSERT_EQ(GetActiveWindow(), b);
+  HeadlessClick(a, 10, 10);
+  Pump();
   EXPECT_EQ(GetActiveWindow(), a);
   EXPECT_EQ(GetFocus(), a);
-  HeadlessActivate(nullptr);  // another program
+  const Seen* activate = Find(WM_ACTIVATE, a);
+  ASSERT_NE(activate, nullptr);
+  EXPECT_EQ(LOWORD(activate->wParam), WA_CLICKACTIVE);
+  EXPECT_NE(Find(WM_LBUTTONDOWN, a), nullptr);
+  EXPECT_EQ(HeadlessFrontWindow(), a);
+
+  HeadlessActivate(nullptr);
   EXPECT_EQ(GetActiveWindow(), nullptr);
   EXPECT_EQ(GetForegroundWindow(), nullptr);
-  const Seen* app = nullptr;
-  for (const Seen& s : seen) {
-    if (s.message == WM_ACTIVATEAPP && s.wParam == FALSE) {
-      app = &s;
-    }
-  }
-  EXPECT_NE(app, nullptr);
+  EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [](const Seen& s) {
+    return s.message == WM_ACTIVATEAPP && s.wParam == FALSE;
+  }));
   HeadlessActivate(b);
   EXPECT_EQ(GetForegroundWindow(), b);
 }
@@ -539,10 +431,6 @@ TEST_F(HeadlessTest, ScreenShowsChildrenOverTheirParent) {
   EXPECT_EQ(shown.Colour(39, 59), RGB(0, 0, 200));
   EXPECT_EQ(shown.Colour(40, 59), GetSysColor(COLOR_BTNFACE));
   EXPECT_EQ(shown.Colour(39, 60), GetSysColor(COLOR_BTNFACE));
-  const HeadlessImage child = HeadlessPixels(c);
-  EXPECT_EQ(child.width, 30);
-  EXPECT_EQ(child.height, 40);
-  EXPECT_EQ(child.Colour(0, 0), RGB(0, 0, 200));
 
   // A hidden child gives its place back to the parent.
   ShowWindow(c, SW_HIDE);
@@ -551,7 +439,7 @@ TEST_F(HeadlessTest, ScreenShowsChildrenOverTheirParent) {
 }
 
 TEST_F(HeadlessTest, WindowContextsDrawAndShowAtOnceAndClipToTheirWindow) {
-  HWND w = Top();
+  HWND w = Top("HeadlessPlain", 300, 200, WS_OVERLAPPEDWINDOW);
   HWND c = Child(w, 50, 50, 20, 20, 1);
   HDC dc = GetDC(c);
   ASSERT_NE(dc, nullptr);
@@ -573,17 +461,14 @@ TEST_F(HeadlessTest, WindowContextsDrawAndShowAtOnceAndClipToTheirWindow) {
   DC_PIXELS pixels{};
   ASSERT_TRUE(GetDCPixels(dc, &pixels));
   EXPECT_EQ(pixels.width, 20);
-  EXPECT_EQ(pixels.height, 20);
   pixels.bits[3 * pixels.stride + 2] = 0x00123456;
   EXPECT_EQ(GetPixel(dc, 2, 3), RGB(0x12, 0x34, 0x56));
   EXPECT_EQ(GetPixel(dc, 20, 0), CLR_INVALID);
   ReleaseDC(c, dc);
   EXPECT_EQ(HeadlessPixels(c).At(2, 3), 0x00123456u);
-}
 
-TEST_F(HeadlessTest, ContextsOutDuringAResizeFollowTheNewSurface) {
-  HWND w = Top("HeadlessPlain", 100, 100, WS_OVERLAPPEDWINDOW);
-  HDC dc = GetDC(w);
+  // A context out while the user resizes the window follows the new surface.
+  dc = GetDC(w);
   HeadlessSize(w, 500, 400);
   RECT client;
   GetClientRect(w, &client);
@@ -626,6 +511,14 @@ TEST_F(HeadlessTest, StepsRunWhenTheThreadWouldBlock) {
   EXPECT_EQ(HeadlessTime() - before, 5000u);
 }
 
+struct Blocked {
+  std::string waiter;
+};
+
+[[noreturn]] void ThrowBlocked(const char* waiter) { throw Blocked{waiter}; }
+
+// A wait with no step left would hang the test run: it fails instead, with
+// the waiting call named, or as the blocked hook decides.
 TEST_F(HeadlessTest, BlockingWithNoStepLeftFailsWithTheWaitingCall) {
   EXPECT_DEATH(
       {
@@ -634,15 +527,7 @@ TEST_F(HeadlessTest, BlockingWithNoStepLeftFailsWithTheWaitingCall) {
       },
       "GetMessageA would wait for input for ever, and no test step is left");
   EXPECT_DEATH(WaitMessage(), "WaitMessage would wait");
-}
 
-struct Blocked {
-  std::string waiter;
-};
-
-[[noreturn]] void ThrowBlocked(const char* waiter) { throw Blocked{waiter}; }
-
-TEST_F(HeadlessTest, BlockedHookCanTurnTheWaitIntoATestFailure) {
   HeadlessBlockedHook previous = HeadlessSetBlockedHook(ThrowBlocked);
   std::string waiter;
   try {
