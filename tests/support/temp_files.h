@@ -2,19 +2,24 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
 class TempFolder {
  public:
   TempFolder() {
+    // Unique across processes too: tests run side by side, and an address
+    // alone repeats between processes without address randomisation.
     static std::atomic<int> counter{0};
-    const auto base = std::filesystem::temp_directory_path();
-    const std::string tag = std::to_string(reinterpret_cast<uintptr_t>(this) & 0xFFFFFF);
-    path_ = base / ("kelpie-test-" + tag + "-" + std::to_string(counter++));
-    std::filesystem::remove_all(path_);
+    std::random_device entropy;
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    const std::string tag = std::to_string(entropy()) + "-" + std::to_string(stamp);
+    path_ = std::filesystem::temp_directory_path() /
+            ("kelpie-test-" + tag + "-" + std::to_string(counter++));
     std::filesystem::create_directories(path_);
   }
   ~TempFolder() {
