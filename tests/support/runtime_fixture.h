@@ -2,6 +2,11 @@
 // test runs in a process of its own, under Wine a whole suite shares one.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
 #include "platform/win32.h"
 #include "toolkit/base/list.h"
 #include "toolkit/base/memory.h"
@@ -16,4 +21,18 @@ inline void StartBaseServices() {
   StringLibraryInit();
   ListLibraryInit();
   MemoryLibraryInit();
+}
+
+// Runs a string-valued operation and takes its result as a caller does; the
+// scratch area must be back where it was.
+template <typename Operation>
+std::string TakeResult(Operation operation) {
+  const intptr_t start = ScratchPosition();
+  operation(start);
+  char* value = nullptr;
+  StringAssignResult(&value, start);
+  EXPECT_EQ(ScratchPosition(), start);
+  std::string result = value != nullptr ? value : "<null>";
+  StringAssign(&value, nullptr);
+  return result;
 }

@@ -14,6 +14,7 @@
 #include "toolkit/base/memory.h"
 #include "toolkit/base/object.h"
 #include "toolkit/base/runtime.h"
+#include "toolkit/base/startup.h"
 #include "toolkit/base/string.h"
 #include "toolkit/gfx/draw.h"
 #include "toolkit/gfx/gadget.h"
@@ -30,15 +31,7 @@ inline void StartToolkitServices() {
     RuntimeSetModuleHandle(GetModuleHandleA(nullptr));
     RuntimeSetProgramHeap(HeapCreate(0, 4096, 0));
   }
-  StringLibraryInit();
-  ListLibraryInit();
-  DrawLibraryInit();
-  FileLibraryInit();
-  WindowLibraryInit();
-  GadgetLibraryInit();
-  ImageLibraryInit();
-  MemoryLibraryInit();
-  MenuLibraryInit();
+  ToolkitStart();
 }
 
 // Creating operations answer handles as pointer-sized numbers.
@@ -108,4 +101,29 @@ inline void ExpectEventSequence(const char* step, const std::vector<ExpectedEven
     table += left + (i < actual.size() ? std::to_string(actual[i]) : "-") + "\n";
   }
   ADD_FAILURE() << step << ": events differ\n" << table;
+}
+
+// The viewer's menu, in the order it builds it.
+inline void BuildViewerMenu() {
+  MenuAddTitle("File");
+  MenuAddItem(1, "&Load...");
+  MenuAddItem(2, "Save");
+  MenuAddItem(3, "Save As...");
+  MenuAddBar();
+  MenuOpenSub("Recents");
+  MenuAddItem(5, "Lumen.png");
+  MenuAddItem(6, "Slate.jpg");
+  MenuOpenSub("Even more !");
+  MenuAddItem(12, "Yeah");
+  MenuCloseSub();
+  MenuAddItem(13, "Rocks.tga");
+  MenuCloseSub();
+  MenuAddBar();
+  MenuAddItem(7, "&Quit");
+  MenuAddTitle("Edition");
+  MenuAddItem(8, "Cut");
+  MenuAddItem(9, "Copy");
+  MenuAddItem(10, "Paste");
+  MenuAddTitle("?");
+  MenuAddItem(11, "About");
 }

@@ -14,14 +14,7 @@
 namespace {
 
 std::string Typed() {
-  const intptr_t start = ScratchPosition();
-  KeyboardTypedChar(start);
-  char* value = nullptr;
-  StringAssignResult(&value, start);
-  EXPECT_EQ(ScratchPosition(), start);
-  std::string result = value != nullptr ? value : "<null>";
-  StringAssign(&value, nullptr);
-  return result;
+  return TakeResult([](intptr_t start) { KeyboardTypedChar(start); });
 }
 
 TEST(KeyboardTest, LifeCycle) {

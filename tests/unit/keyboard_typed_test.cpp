@@ -52,14 +52,7 @@ class KeyboardTypedTest : public ::testing::Test {
     Pump();
   }
   static std::string Typed() {
-    const intptr_t start = ScratchPosition();
-    KeyboardTypedChar(start);
-    char* value = nullptr;
-    StringAssignResult(&value, start);
-    EXPECT_EQ(ScratchPosition(), start);
-    std::string result = value != nullptr ? value : "<null>";
-    StringAssign(&value, nullptr);
-    return result;
+    return TakeResult([](intptr_t start) { KeyboardTypedChar(start); });
   }
   // One loop turn of the viewer: start, poll, read the typed text.
   static std::string Turn() {

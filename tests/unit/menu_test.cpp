@@ -56,31 +56,6 @@ bool IsGrayed(HMENU menu, UINT id) {
   return (GetMenuState(menu, id, MF_BYCOMMAND) & MF_GRAYED) != 0;
 }
 
-// The viewer's menu, in the order it builds it.
-void BuildViewerMenu() {
-  MenuAddTitle("File");
-  MenuAddItem(1, "&Load...");
-  MenuAddItem(2, "Save");
-  MenuAddItem(3, "Save As...");
-  MenuAddBar();
-  MenuOpenSub("Recents");
-  MenuAddItem(5, "Lumen.png");
-  MenuAddItem(6, "Slate.jpg");
-  MenuOpenSub("Even more !");
-  MenuAddItem(12, "Yeah");
-  MenuCloseSub();
-  MenuAddItem(13, "Rocks.tga");
-  MenuCloseSub();
-  MenuAddBar();
-  MenuAddItem(7, "&Quit");
-  MenuAddTitle("Edition");
-  MenuAddItem(8, "Cut");
-  MenuAddItem(9, "Copy");
-  MenuAddItem(10, "Paste");
-  MenuAddTitle("?");
-  MenuAddItem(11, "About");
-}
-
 TEST_F(MenuTest, BarShowsFromTheFirstTitleOn) {
   const intptr_t handle = MenuCreate(0, window_);
   ASSERT_NE(handle, 0);

@@ -33,19 +33,6 @@ std::string Bytes(const char (&literal)[N]) {
   return std::string(literal, N - 1);
 }
 
-// Runs a string-valued operation and takes its result as a caller does.
-template <typename Operation>
-std::string TakeResult(Operation operation) {
-  const intptr_t start = ScratchPosition();
-  operation(start);
-  char* value = nullptr;
-  StringAssignResult(&value, start);
-  EXPECT_EQ(ScratchPosition(), start);
-  std::string result = value != nullptr ? value : "<null>";
-  StringAssign(&value, nullptr);
-  return result;
-}
-
 class RequestSetupTest : public ::testing::Test {
  protected:
   void SetUp() override { StartBaseServices(); }

@@ -35,29 +35,6 @@ class HeadlessTest : public ::testing::Test {
   HWND window_ = nullptr;
 };
 
-// The viewer's menu.
-void BuildMenu() {
-  MenuAddTitle("File");
-  MenuAddItem(1, "&Load...");
-  MenuAddItem(2, "Save");
-  MenuAddItem(3, "Save As...");
-  MenuAddBar();
-  MenuOpenSub("Recents");
-  MenuAddItem(5, "Lumen.png");
-  MenuAddItem(6, "Slate.jpg");
-  MenuOpenSub("Even more !");
-  MenuAddItem(12, "Yeah");
-  MenuCloseSub();
-  MenuAddItem(13, "Rocks.tga");
-  MenuCloseSub();
-  MenuAddBar();
-  MenuAddItem(7, "&Quit");
-  MenuAddTitle("Edition");
-  MenuAddItem(8, "Cut");
-  MenuAddTitle("?");
-  MenuAddItem(11, "About");
-}
-
 TEST_F(HeadlessTest, CloseBoxClickGivesItsMouseMessageThenCloseAndTheWindowStays) {
   HeadlessCloseBox(window_);
   EXPECT_EQ(EventWait(), static_cast<int32_t>(WM_NCLBUTTONDOWN));
@@ -70,7 +47,7 @@ TEST_F(HeadlessTest, CloseBoxClickGivesItsMouseMessageThenCloseAndTheWindowStays
 
 TEST_F(HeadlessTest, ChosenMenuItemsRaiseEventMenuWithTheirIds) {
   ASSERT_NE(MenuCreate(0, window_), 0);
-  BuildMenu();
+  BuildViewerMenu();
   MenuDisableItem(0, 3, 1);
   MenuDisableItem(0, 13, 1);
   DrainEvents();
@@ -163,7 +140,7 @@ class HeadlessGadgetTest : public HeadlessTest {
 
 TEST_F(HeadlessGadgetTest, WholePictureShowsUnderTheMenuBarAndRepaintsWithinSetState) {
   ASSERT_NE(MenuCreate(0, window_), 0);
-  BuildMenu();
+  BuildViewerMenu();
   DrainEvents();
   RECT client{};
   GetClientRect(window_, &client);
