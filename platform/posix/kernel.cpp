@@ -197,9 +197,9 @@ DWORD ErrorForPath(const char* path, int error) {
   std::string_view whole(path);
   while (whole.size() > 1 && whole.back() == '/') whole.remove_suffix(1);
   const size_t slash = whole.rfind('/');
-  const std::string folder =
-      slash == std::string_view::npos ? std::string(".")
-                                      : std::string(whole.substr(0, slash == 0 ? 1 : slash));
+  const std::string folder = slash == std::string_view::npos
+                                 ? std::string(".")
+                                 : std::string(whole.substr(0, slash == 0 ? 1 : slash));
   struct stat info {};
   if (stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return ERROR_FILE_NOT_FOUND;
   return ERROR_PATH_NOT_FOUND;
@@ -445,25 +445,34 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
   return const_cast<FileRecord*>(record.get());
 }
 
-BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped) {
-  if (read != nullptr) *read = 0;
+namespace {
+
+// The open file behind `file` when a synchronous transfer of `count` bytes in
+// the direction of `access` may go ahead; null (last error set) otherwise.
+std::shared_ptr<FileRecord> TransferRecord(HANDLE file, DWORD access, LPCVOID buffer, DWORD count,
+                                           LPOVERLAPPED overlapped) {
   std::shared_ptr<FileRecord> record = FindFile(file);
   if (record == nullptr) {
     lastError = ERROR_INVALID_HANDLE;
-    return FALSE;
-  }
-  if (overlapped != nullptr) {
+  } else if (overlapped != nullptr) {
     lastError = ERROR_INVALID_PARAMETER;
-    return FALSE;
-  }
-  if (!(record->access & GENERIC_READ)) {
+  } else if (!(record->access & access)) {
     lastError = ERROR_ACCESS_DENIED;
-    return FALSE;
-  }
-  if (buffer == nullptr && toRead != 0) {
+  } else if (buffer == nullptr && count != 0) {
     lastError = ERROR_NOACCESS;
-    return FALSE;
+  } else {
+    return record;
   }
+  return nullptr;
+}
+
+}  // namespace
+
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped) {
+  if (read != nullptr) *read = 0;
+  std::shared_ptr<FileRecord> record =
+      TransferRecord(file, GENERIC_READ, buffer, toRead, overlapped);
+  if (record == nullptr) return FALSE;
   // Up to toRead bytes: stop at the end of the file, and where a FIFO or a
   // device has nothing more to give right now.
   DWORD done = 0;
@@ -486,23 +495,9 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPP
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written,
                LPOVERLAPPED overlapped) {
   if (written != nullptr) *written = 0;
-  std::shared_ptr<FileRecord> record = FindFile(file);
-  if (record == nullptr) {
-    lastError = ERROR_INVALID_HANDLE;
-    return FALSE;
-  }
-  if (overlapped != nullptr) {
-    lastError = ERROR_INVALID_PARAMETER;
-    return FALSE;
-  }
-  if (!(record->access & GENERIC_WRITE)) {
-    lastError = ERROR_ACCESS_DENIED;
-    return FALSE;
-  }
-  if (buffer == nullptr && toWrite != 0) {
-    lastError = ERROR_NOACCESS;
-    return FALSE;
-  }
+  std::shared_ptr<FileRecord> record =
+      TransferRecord(file, GENERIC_WRITE, buffer, toWrite, overlapped);
+  if (record == nullptr) return FALSE;
   DWORD done = 0;
   while (done < toWrite) {
     ssize_t put = ::write(record->fd, static_cast<const char*>(buffer) + done, toWrite - done);
