@@ -57,6 +57,10 @@ TEST_F(ImageService, NewImagesHaveTheRequestedFormat) {
   EXPECT_EQ(display.bmWidth, 20);
   EXPECT_EQ(display.bmHeight, 7);
   EXPECT_EQ(display.bmBitsPixel, 32);
+  ASSERT_NE(DrawBegin(ImageDrawTarget(1)), nullptr);
+  EXPECT_EQ(DrawReadPixel(0, 0), 0u);  // new images start black
+  EXPECT_EQ(DrawReadPixel(19, 6), 0u);
+  DrawEnd();
 
   // Explicit depths make DIB sections with rows padded to 4 bytes.
   const struct {
@@ -110,7 +114,7 @@ TEST_F(ImageService, ReusingANumberReplacesItsImage) {
   EXPECT_NE(ImageHandle(40), nullptr);
 }
 
-TEST_F(ImageService, DynamicNumbersWorkEverywhere) {
+TEST_F(ImageService, DynamicNumbersWorkEverywhereAndFreeIgnoresNumbersWithoutAnImage) {
   const intptr_t a = ImageCreate(OBJECT_ANY, 6, 6);
   const intptr_t b = ImageCreate(OBJECT_ANY, 6, 6);
   ASSERT_NE(a, 0);
@@ -124,24 +128,15 @@ TEST_F(ImageService, DynamicNumbersWorkEverywhere) {
   EXPECT_EQ(DrawReadPixel(2, 2), 0xB4B2B4u);
   DrawEnd();
   ImageFree(a);
-  EXPECT_EQ(ImageHandle(a), nullptr);
-  EXPECT_EQ(ImageDrawTarget(a), nullptr);
   EXPECT_EQ(GetObjectType(handle), 0u);
-  EXPECT_NE(ImageHandle(b), nullptr);
-}
-
-TEST_F(ImageService, FreeIgnoresNumbersWithoutAnImage) {
-  ASSERT_NE(ImageCreate(1, 4, 4), 0);
-  const HBITMAP handle = ImageHandle(1);
   int local = 0;
-  for (intptr_t number : {OBJECT_ANY, intptr_t{2}, intptr_t{1000},
+  for (intptr_t number : {a, OBJECT_ANY, intptr_t{2}, intptr_t{1000},
                           reinterpret_cast<intptr_t>(&local), intptr_t{-9}}) {
     ImageFree(number);
     EXPECT_EQ(ImageHandle(number), nullptr);
     EXPECT_EQ(ImageDrawTarget(number), nullptr);
   }
-  EXPECT_EQ(ImageHandle(1), handle);
-  EXPECT_EQ(GetObjectType(handle), static_cast<DWORD>(OBJ_BITMAP));
+  EXPECT_EQ(GetObjectType(ImageHandle(b)), static_cast<DWORD>(OBJ_BITMAP));
 }
 
 TEST_F(ImageService, OneSharedDrawTargetHoldsOneContext) {
@@ -159,13 +154,9 @@ TEST_F(ImageService, OneSharedDrawTargetHoldsOneContext) {
   // The release operation (what DrawEnd calls) deletes the context too.
   second->release();
   EXPECT_FALSE(HeldElsewhere(ImageHandle(2)));
-}
 
-// Asking for the next draw target while a drawing is open on the previous one
-// ends that drawing; the new target then stays usable through its own DrawEnd.
-TEST_F(ImageService, NextDrawTargetEndsTheOpenDrawing) {
-  ASSERT_NE(ImageCreate(1, 4, 4), 0);
-  ASSERT_NE(ImageCreate(2, 4, 4), 0);
+  // Asked for while a drawing is open on the previous target, the next one
+  // ends that drawing and then stays usable through its own DrawEnd.
   ASSERT_NE(DrawBegin(ImageDrawTarget(1)), nullptr);
   const DrawTarget* target = ImageDrawTarget(2);
   ASSERT_NE(target, nullptr);
@@ -201,9 +192,9 @@ TEST_F(ImageService, LibraryEndFreesEveryImage) {
   for (HBITMAP h : handles) {
     EXPECT_EQ(GetObjectType(h), 0u);
   }
-  EXPECT_EQ(ImageHandle(1), nullptr);
-  EXPECT_EQ(ImageHandle(7), nullptr);
-  EXPECT_EQ(ImageHandle(dynamic), nullptr);
+  for (intptr_t number : {intptr_t{1}, intptr_t{7}, dynamic}) {
+    EXPECT_EQ(ImageHandle(number), nullptr);
+  }
 }
 
 }  // namespace

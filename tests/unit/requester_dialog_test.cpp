@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -15,16 +14,6 @@
 #include "toolkit/io/requester.h"
 
 namespace {
-
-std::string TakeResult(const std::function<void(intptr_t)>& operation) {
-  const intptr_t start = ScratchPosition();
-  operation(start);
-  char* value = nullptr;
-  StringAssignResult(&value, start);
-  std::string result = value != nullptr ? value : "<null>";
-  StringAssign(&value, nullptr);
-  return result;
-}
 
 BOOL CALLBACK NoteDialog(HWND w, LPARAM out) {
   char name[16] = {};
@@ -125,6 +114,14 @@ class RequesterDialogTest : public ::testing::Test {
 };
 
 TEST_F(RequesterDialogTest, CancelGivesNothingAndRestoresEveryWindow) {
+  // The save form is cancelled like the open form.
+  answer = [](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0); };
+  EXPECT_EQ(TakeResult([](intptr_t s) { RequestFile(s, 0, "Save", nullptr, "*.*|*.*;", 0, 1); }),
+            "");
+  EXPECT_EQ(answered, 1);
+  ExpectRestored();
+
+  answered = 0;
   bool otherEnabledDuring = true;
   HWND dialogOwner = nullptr;
   std::string nested = "<not asked>";
@@ -193,15 +190,6 @@ TEST_F(RequesterDialogTest, DialogOpensWithTheProposedNameAndTheChosenFileType) 
   ExpectRestored();
 }
 
-TEST_F(RequesterDialogTest, SaveFormIsCancelledLikeTheOpenForm) {
-  answer = [](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0); };
-  const std::string result =
-      TakeResult([](intptr_t s) { RequestFile(s, 0, "Save", nullptr, "*.*|*.*;", 0, 1); });
-  EXPECT_EQ(answered, 1);
-  EXPECT_EQ(result, "");
-  ExpectRestored();
-}
-
 TEST_F(RequesterDialogTest, MessageBoxGivesTheButtonThatClosedIt) {
   bool otherEnabledDuring = true;
   HWND boxOwner = nullptr;
@@ -215,9 +203,9 @@ TEST_F(RequesterDialogTest, MessageBoxGivesTheButtonThatClosedIt) {
   EXPECT_FALSE(otherEnabledDuring);
   EXPECT_EQ(boxOwner, owner_);
   ExpectRestored();
-}
 
-TEST_F(RequesterDialogTest, MessageBoxFlagsReachThePlatformUnchanged) {
+  // Its flags reach the platform unchanged.
+  answered = 0;
   answer = [](HWND box) { PostMessageA(box, WM_COMMAND, IDCANCEL, 0); };
   EXPECT_EQ(RequestMessage("Question", "Go on?", MB_OKCANCEL), IDCANCEL);
   ExpectRestored();

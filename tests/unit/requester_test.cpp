@@ -93,23 +93,18 @@ TEST(FileNameIsValidTest, AbsentEmptyReservedAndControlBytesAreNot) {
 // ---------------------------------------------------------------------------
 // What the dialog is handed
 
-TEST_F(RequestSetupTest, PatternFieldsBecomeTheDialogsZeroSeparatedList) {
-  Prepare(nullptr, "*.*|*.*;");
+TEST_F(RequestSetupTest, PatternFieldsBecomeTheDialogsZeroSeparatedListCountedFromOne) {
+  EXPECT_EQ(Prepare(nullptr, "*.*|*.*;", 0).nFilterIndex, 1u);
   EXPECT_EQ(FilterBytes(), Bytes("*.*\0*.*;\0\0"));
 
-  Prepare(nullptr, "Screens|*.scr|All files|*.*");
+  EXPECT_EQ(Prepare(nullptr, "Screens|*.scr|All files|*.*", 1).nFilterIndex, 2u);
   EXPECT_EQ(FilterBytes(), Bytes("Screens\0*.scr\0All files\0*.*\0\0"));
 
   Prepare(nullptr, nullptr);
   EXPECT_EQ(std::string(setup_.dialog.lpstrFilter, 2), Bytes("\0\0"));
 }
 
-TEST_F(RequestSetupTest, PatternPositionIsCountedFromOne) {
-  EXPECT_EQ(Prepare(nullptr, "*.*|*.*;", 0).nFilterIndex, 1u);
-  EXPECT_EQ(Prepare(nullptr, "A|*.a|B|*.b", 1).nFilterIndex, 2u);
-}
-
-TEST_F(RequestSetupTest, SingleSelectionUsesTheFourHundredFormAndExplorerFlags) {
+TEST_F(RequestSetupTest, SingleAndMultipleSelectionUseTheFourHundredFormTheirBufferAndFlags) {
   const OPENFILENAMEA& d = Prepare(nullptr, "*.*|*.*;", 0, 0, "Please choose file to load");
   // The 76-byte form on 32-bit Windows: the structure up to lpTemplateName.
   EXPECT_EQ(d.lStructSize, offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR));
@@ -119,71 +114,45 @@ TEST_F(RequestSetupTest, SingleSelectionUsesTheFourHundredFormAndExplorerFlags) 
   EXPECT_EQ(d.lpstrFile, RequestNameBuffer());
   EXPECT_STREQ(d.lpstrTitle, "Please choose file to load");
   EXPECT_EQ(d.hwndOwner, nullptr);
-  EXPECT_EQ(d.hInstance, nullptr);
   EXPECT_EQ(d.lpstrCustomFilter, nullptr);
-  EXPECT_EQ(d.nMaxCustFilter, 0u);
-  EXPECT_EQ(d.lpstrFileTitle, nullptr);
-  EXPECT_EQ(d.nMaxFileTitle, 0u);
-  EXPECT_EQ(d.nFileOffset, 0);
-  EXPECT_EQ(d.nFileExtension, 0);
   EXPECT_EQ(d.lpstrDefExt, nullptr);
-  EXPECT_EQ(d.lCustData, 0);
   EXPECT_EQ(d.lpfnHook, nullptr);
-  EXPECT_EQ(d.lpTemplateName, nullptr);
-
   EXPECT_EQ(Prepare(nullptr, "*.*|*.*;", 0, 0, nullptr).lpstrTitle, nullptr);
+
+  const OPENFILENAMEA& m = Prepare(nullptr, "*.*|*.*;", 0, REQUEST_MULTIPLE);
+  EXPECT_EQ(m.nMaxFile, 512000u);
+  EXPECT_EQ(m.Flags, static_cast<DWORD>(0x80A0C));
+  EXPECT_EQ(m.lpstrFile[0], '\0');
+  EXPECT_EQ(m.lpstrFile[511999], '\0');
 }
 
-TEST_F(RequestSetupTest, MultipleSelectionHasTheLargeBufferAndItsFlag) {
-  const OPENFILENAMEA& d = Prepare(nullptr, "*.*|*.*;", 0, REQUEST_MULTIPLE);
-  EXPECT_EQ(d.nMaxFile, 512000u);
-  EXPECT_EQ(d.Flags, static_cast<DWORD>(0x80A0C));
-  EXPECT_EQ(d.lpstrFile[0], '\0');
-  EXPECT_EQ(d.lpstrFile[511999], '\0');
-}
-
-TEST_F(RequestSetupTest, WithoutADefaultFileTheDialogChoosesTheFolder) {
-  Prepare(nullptr);
-  EXPECT_EQ(InitialDirectory(), "<null>");
-  EXPECT_EQ(ProposedName(), "");
-}
-
-TEST_F(RequestSetupTest, DefaultFileSplitsAtItsLastSeparator) {
-  const std::string given = Native("screens/zx/manic.scr");
-  Prepare(given.c_str());
-  EXPECT_EQ(InitialDirectory(), Native("screens/zx"));
-  EXPECT_EQ(ProposedName(), "manic.scr");
-  EXPECT_EQ(given, Native("screens/zx/manic.scr"));  // cut in a copy only
-
-  Prepare(Native("/abs/dir/name.scr").c_str());
-  EXPECT_EQ(InitialDirectory(), Native("/abs/dir"));
-  EXPECT_EQ(ProposedName(), "name.scr");
-}
-
-TEST_F(RequestSetupTest, FolderWithoutAUsableNameOpensWithAnEmptyNameBox) {
-  Prepare(Native("screens/zx/").c_str());  // trailing separator
-  EXPECT_EQ(InitialDirectory(), Native("screens/zx"));
-  EXPECT_EQ(ProposedName(), "");
-
-  Prepare(Native("screens/*.scr").c_str());  // wildcard name
-  EXPECT_EQ(InitialDirectory(), "screens");
-  EXPECT_EQ(ProposedName(), "");
-
-  Prepare(Native("screens/a:b").c_str());
-  EXPECT_EQ(InitialDirectory(), "screens");
-  EXPECT_EQ(ProposedName(), "");
-}
-
-TEST_F(RequestSetupTest, PlainNameIsProposedWithAnEmptyFolder) {
-  Prepare("manic.scr");
-  EXPECT_EQ(InitialDirectory(), "");  // empty, not absent
-  EXPECT_EQ(ProposedName(), "manic.scr");
-
-  // A separator only at the very start splits nothing: the whole text is the
-  // name, which a separator makes invalid.
-  Prepare(Native("/manic.scr").c_str());
-  EXPECT_EQ(InitialDirectory(), "");
-  EXPECT_EQ(ProposedName(), "");
+TEST_F(RequestSetupTest, DefaultFileSplitsIntoFolderAndProposedName) {
+  const struct {
+    const char* given;  // "/" standing for the platform's separator
+    const char* folder;
+    const char* name;
+  } cases[] = {
+      {nullptr, "<null>", ""},  // the dialog chooses the folder
+      {"screens/zx/manic.scr", "screens/zx", "manic.scr"},
+      {"/abs/dir/name.scr", "/abs/dir", "name.scr"},
+      {"screens/zx/", "screens/zx", ""},  // trailing separator
+      {"screens/*.scr", "screens", ""},   // wildcard name
+      {"screens/a:b", "screens", ""},
+      {"manic.scr", "", "manic.scr"},  // an empty folder, not an absent one
+      // A separator only at the very start splits nothing: the whole text is
+      // the name, which a separator makes invalid.
+      {"/manic.scr", "", ""},
+  };
+  for (const auto& c : cases) {
+    const std::string given = c.given != nullptr ? Native(c.given) : "";
+    SCOPED_TRACE(c.given != nullptr ? c.given : "(none)");
+    Prepare(c.given != nullptr ? given.c_str() : nullptr);
+    EXPECT_EQ(InitialDirectory(), Native(c.folder));
+    EXPECT_EQ(ProposedName(), c.name);
+    if (c.given != nullptr) {
+      EXPECT_EQ(given, Native(c.given));  // cut in a copy only
+    }
+  }
 }
 
 TEST_F(RequestSetupTest, NameThatDoesNotFitTheBufferIsNotProposed) {
@@ -227,17 +196,19 @@ TEST_F(RequestResultTest, ChosenFileGivesItsPathAndFreesTheBuffer) {
   EXPECT_EQ(RequestNameBuffer(), nullptr);
 }
 
-TEST_F(RequestResultTest, CancelGivesNothingWhateverTheBufferHolds) {
+TEST_F(RequestResultTest, CancelOrABufferWithoutATerminatorGivesNothing) {
   Prepare(Native("dir/proposed.scr").c_str());
   EXPECT_EQ(Result(0, FALSE), "");
   EXPECT_EQ(RequestNameBuffer(), nullptr);
-}
 
-TEST_F(RequestResultTest, BufferLeftWithoutATerminatorIsNoPath) {
   Prepare(nullptr);
   Answer(std::string(260, 'x'));
   EXPECT_EQ(Result(0, TRUE), "");
   EXPECT_EQ(RequestNameBuffer(), nullptr);
+
+  Prepare(nullptr, "*.*|*.*;", 0, REQUEST_MULTIPLE);
+  Answer(std::string("x") + '\0' + '\0');
+  EXPECT_EQ(Result(REQUEST_MULTIPLE, FALSE), "");
 }
 
 TEST_F(RequestResultTest, MultipleSelectionOfOneFileGivesItsPath) {
@@ -277,12 +248,6 @@ TEST_F(RequestResultTest, MultipleSelectionFolderMustFitTheDirectoryBuffer) {
   EXPECT_EQ(Result(REQUEST_MULTIPLE, TRUE), "");
 }
 
-TEST_F(RequestResultTest, CancelledMultipleSelectionGivesNothing) {
-  Prepare(nullptr, "*.*|*.*;", 0, REQUEST_MULTIPLE);
-  Answer(std::string("x") + '\0' + '\0');
-  EXPECT_EQ(Result(REQUEST_MULTIPLE, FALSE), "");
-}
-
 // ---------------------------------------------------------------------------
 // The guard and the owner, over real top-level windows of this thread
 
@@ -312,7 +277,7 @@ class ModalGuardTest : public ::testing::Test {
   std::vector<HWND> windows_;
 };
 
-TEST_F(ModalGuardTest, DisablesTheOtherVisibleEnabledWindowsAndRestoresExactly) {
+TEST_F(ModalGuardTest, DisablesTheOtherVisibleEnabledWindowsAndRestoresExactlyOnce) {
   HWND owner = Make(true);
   HWND other = Make(true);
   HWND disabledBefore = Make(true);
@@ -333,15 +298,9 @@ TEST_F(ModalGuardTest, DisablesTheOtherVisibleEnabledWindowsAndRestoresExactly) 
   EXPECT_TRUE(IsWindowEnabled(other));
   EXPECT_FALSE(IsWindowEnabled(disabledBefore));  // stays as it was
   EXPECT_TRUE(IsWindowEnabled(hidden));
-}
 
-TEST_F(ModalGuardTest, RestoringEmptiesTheList) {
-  HWND owner = Make(true);
-  HWND other = Make(true);
-  SetForegroundWindow(owner);
-  ModalGuard(1);
-  ModalGuard(0);
-  // Disabled by someone else afterwards: a second restore must not touch it.
+  // Restoring empties the list: disabled by someone else afterwards, a window
+  // is left alone by a second restore.
   EnableWindow(other, FALSE);
   ModalGuard(0);
   EXPECT_FALSE(IsWindowEnabled(other));
