@@ -29,24 +29,6 @@ std::string Hex(uint32_t value) {
   return text;
 }
 
-// Binary PPM, for looking at a failure.
-void WritePpm(const std::string& path, const Image& image) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
-    return;
-  }
-  std::fprintf(file, "P6\n%d %d\n255\n", kWidth, kHeight);
-  std::vector<unsigned char> rgb;
-  rgb.reserve(image.size() * 3);
-  for (uint32_t c : image) {
-    rgb.push_back(static_cast<unsigned char>(c & 0xFF));
-    rgb.push_back(static_cast<unsigned char>((c >> 8) & 0xFF));
-    rgb.push_back(static_cast<unsigned char>((c >> 16) & 0xFF));
-  }
-  std::fwrite(rgb.data(), 1, rgb.size(), file);
-  std::fclose(file);
-}
-
 ::testing::AssertionResult ImagesEqual(const Image& actual, const Image& expected) {
   if (actual.size() != kPixels || expected.size() != kPixels) {
     return ::testing::AssertionFailure()
@@ -69,12 +51,7 @@ void WritePpm(const std::string& path, const Image& image) {
   if (mismatches == 0) {
     return ::testing::AssertionSuccess();
   }
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  const std::string stem = std::string("render_") + info->test_suite_name() + "_" + info->name();
-  WritePpm(stem + "_actual.ppm", actual);
-  WritePpm(stem + "_expected.ppm", expected);
-  return ::testing::AssertionFailure()
-         << mismatches << " pixels differ (" << stem << "_{actual,expected}.ppm written)" << first;
+  return ::testing::AssertionFailure() << mismatches << " pixels differ" << first;
 }
 
 struct Runtime {
@@ -182,25 +159,6 @@ TEST_F(RenderTest, RandomScreensMatchTheOracle) {
   }
 }
 
-TEST_F(RenderTest, ModeOneDrawsEveryMarkWhite) {
-  Randomise(7);
-  const Image image = Render(1);
-  EXPECT_TRUE(ImagesEqual(image, Oracle(screen_, 1)));
-  int marks = 0;
-  for (int y = 0; y < 192; ++y) {
-    for (int col = 1; col < 32; ++col) {
-      if (!IsSeam(screen_[AttributeOffset(y / 8, col)], screen_[AttributeOffset(y / 8, col - 1)])) {
-        continue;
-      }
-      ++marks;
-      for (int dy = 0; dy < 3; ++dy) {
-        ASSERT_EQ(At(image, col * 24, y * 3 + dy), 0xFFFFFFu);
-      }
-    }
-  }
-  EXPECT_GT(marks, 100);  // a random screen has plenty of seams
-}
-
 TEST_F(RenderTest, AttributeSelectsInkPaperAndBrightButNotFlash) {
   // Stripes of set and clear bytes so every cell shows both ink and paper.
   for (int i = 0; i < 6144; ++i) {
@@ -238,28 +196,6 @@ TEST_F(RenderTest, BitmapBytesLandOnTheirLinesAndColumns) {
     EXPECT_EQ(At(image, 12, y), ink ? 0x000000u : 0xB4B2B4u) << "image line " << y;
   }
   EXPECT_EQ(At(image, 24, 4), 0xB4B2B4u);  // only byte column 0 was set
-}
-
-TEST_F(RenderTest, SwappedNeighboursGetMarksDarkenedFromThePixelBeneath) {
-  Fill(6144, 6912, 0x38);
-  SetAttribute(2, 4, 0x38);  // ink 0 on paper 7
-  SetAttribute(2, 5, 0x07);  // ink 7 on paper 0: swapped
-  for (int line = 0; line < 8; ++line) {
-    SetLeftPixel(16 + line, 5, line % 2 == 1);
-  }
-  const Image image = Render(0);
-  EXPECT_TRUE(ImagesEqual(image, Oracle(screen_, 0)));
-  for (int line = 0; line < 8; ++line) {
-    const int y = (16 + line) * 3;
-    // Paper 0 is black beneath, ink 7 is 0xB4B2B4.
-    const uint32_t mark = line % 2 == 1 ? 0x848284u : 0x383838u;
-    for (int dy = 0; dy < 3; ++dy) {
-      EXPECT_EQ(At(image, 120, y + dy), mark) << "line " << line;
-    }
-    EXPECT_EQ(At(image, 121, y), line % 2 == 1 ? 0xB4B2B4u : 0x000000u);  // one pixel wide
-  }
-  EXPECT_EQ(At(image, 120, 15 * 3), 0xB4B2B4u);  // row above: no mark
-  EXPECT_EQ(At(image, 120, 24 * 3), 0xB4B2B4u);  // row below: no mark
 }
 
 TEST_F(RenderTest, OnlyAnInkPaperMatchAcrossTheEdgeMakesAMark) {

@@ -180,13 +180,6 @@ TEST_F(RequesterDialogTest, DialogOpensWithTheProposedNameAndTheChosenFileType) 
   EXPECT_EQ(answered, 1);
   EXPECT_EQ(proposedName, "proposed.scr");
   EXPECT_EQ(typeSelected, 1);
-
-  // A wildcard name is not proposed.
-  answered = 0;
-  const std::string wildcard = std::string(folder) + "*.scr";
-  TakeResult([&](intptr_t s) { RequestOpenFile(s, "Load", wildcard.c_str(), "*.*|*.*;", 0); });
-  EXPECT_EQ(answered, 1);
-  EXPECT_EQ(proposedName, "");
   ExpectRestored();
 }
 

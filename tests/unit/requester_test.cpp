@@ -67,26 +67,20 @@ class RequestSetupTest : public ::testing::Test {
 // ---------------------------------------------------------------------------
 // Names
 
-TEST(FileNameIsValidTest, PlainNamesAndHighBytesAreValid) {
+TEST(FileNameIsValidTest, PlainNamesAndHighBytesAreValidAbsentEmptyReservedAndControlBytesNot) {
   for (const char* name :
        {"screen.scr", "a", " ", "name with spaces.scr", "-.", "\x80\xFF.scr", "caf\xE9", "~$x"}) {
     EXPECT_EQ(FileNameIsValid(name), 1) << name;
   }
-}
-
-TEST(FileNameIsValidTest, AbsentEmptyReservedAndControlBytesAreNot) {
-  EXPECT_EQ(FileNameIsValid(nullptr), 0);
-  EXPECT_EQ(FileNameIsValid(""), 0);
-  for (const char reserved : std::string("\"\\/:*?<>|")) {
-    const char alone[] = {reserved, '\0'};
-    const char inside[] = {'a', reserved, 'b', '\0'};
-    const char last[] = {'a', 'b', reserved, '\0'};
-    for (const char* name : {alone, inside, last}) {
-      EXPECT_EQ(FileNameIsValid(name), 0) << name;
-    }
+  for (const char* name :
+       {static_cast<const char*>(nullptr), "", "\x01", "a\x1F", "\tname", "na\nme"}) {
+    EXPECT_EQ(FileNameIsValid(name), 0) << (name != nullptr ? name : "(null)");
   }
-  for (const char* name : {"\x01", "a\x1F", "\tname", "na\nme"}) {
-    EXPECT_EQ(FileNameIsValid(name), 0) << static_cast<int>(name[0]);
+  for (const char reserved : std::string("\"\\/:*?<>|")) {
+    for (const std::string& name : {std::string(1, reserved), std::string("a") + reserved + "b",
+                                    std::string("ab") + reserved}) {
+      EXPECT_EQ(FileNameIsValid(name.c_str()), 0) << name;
+    }
   }
 }
 
@@ -211,41 +205,39 @@ TEST_F(RequestResultTest, CancelOrABufferWithoutATerminatorGivesNothing) {
   EXPECT_EQ(Result(REQUEST_MULTIPLE, FALSE), "");
 }
 
-TEST_F(RequestResultTest, MultipleSelectionOfOneFileGivesItsPath) {
+TEST_F(RequestResultTest, MultipleSelectionJoinsTheFolderAndTheFirstName) {
+  // One file: its path, and the buffer kept empty for further names.
   Prepare(nullptr, "*.*|*.*;", 0, REQUEST_MULTIPLE);
   Answer(Native("/d/a.scr") + Bytes("\0\0"));
   EXPECT_EQ(Result(REQUEST_MULTIPLE, TRUE), Native("/d/a.scr"));
-  ASSERT_NE(RequestNameBuffer(), nullptr);  // kept for further names
+  ASSERT_NE(RequestNameBuffer(), nullptr);
   EXPECT_EQ(RequestNameBuffer()[0], '\0');
   EXPECT_EQ(RequestNextNameOffset(), 0);
-}
 
-TEST_F(RequestResultTest, MultipleSelectionJoinsTheFolderAndTheFirstName) {
+  const std::string names = std::string("a.scr") + '\0' + "b.scr" + '\0' + '\0';
   Prepare(nullptr, "*.*|*.*;", 0, REQUEST_MULTIPLE);
   const std::string folder = Native("/d/zx");
-  Answer(folder + '\0' + "a.scr" + '\0' + "b.scr" + '\0' + '\0');
+  Answer(folder + '\0' + names);
   EXPECT_EQ(Result(REQUEST_MULTIPLE, TRUE), Native("/d/zx/a.scr"));
   ASSERT_NE(RequestNameBuffer(), nullptr);
   const int32_t next = RequestNextNameOffset();
   EXPECT_EQ(next, static_cast<int32_t>(folder.size() + 1 + 6));
   EXPECT_STREQ(RequestNameBuffer() + next, "b.scr");
 
-  // A folder that already ends in a separator (a drive's root) gets no other.
-  Prepare(nullptr, "*.*|*.*;", 0, REQUEST_MULTIPLE);
-  Answer(Native("/") + '\0' + "a.scr" + '\0' + "b.scr" + '\0' + '\0');
-  EXPECT_EQ(Result(REQUEST_MULTIPLE, TRUE), Native("/a.scr"));
-}
-
-TEST_F(RequestResultTest, MultipleSelectionFolderMustFitTheDirectoryBuffer) {
-  const std::string name = std::string("a.scr") + '\0' + "b.scr" + '\0' + '\0';
-  Prepare(nullptr, "*.*|*.*;", 0, REQUEST_MULTIPLE);
-  Answer(std::string(258, 'f') + '\0' + name);  // 258 + separator + zero = 260
-  EXPECT_EQ(Result(REQUEST_MULTIPLE, TRUE),
-            std::string(258, 'f') + REQUEST_FOLDER_SEPARATOR + "a.scr");
-
-  Prepare(nullptr, "*.*|*.*;", 0, REQUEST_MULTIPLE);
-  Answer(std::string(259, 'f') + '\0' + name);
-  EXPECT_EQ(Result(REQUEST_MULTIPLE, TRUE), "");
+  const struct {
+    std::string folder, result;
+  } cases[] = {
+      // A folder that already ends in a separator (a drive's root) gets no other.
+      {Native("/"), Native("/a.scr")},
+      // The folder must fit the directory buffer: 258 + separator + zero = 260.
+      {std::string(258, 'f'), std::string(258, 'f') + REQUEST_FOLDER_SEPARATOR + "a.scr"},
+      {std::string(259, 'f'), ""},
+  };
+  for (const auto& c : cases) {
+    Prepare(nullptr, "*.*|*.*;", 0, REQUEST_MULTIPLE);
+    Answer(c.folder + '\0' + names);
+    EXPECT_EQ(Result(REQUEST_MULTIPLE, TRUE), c.result) << c.folder.size();
+  }
 }
 
 // ---------------------------------------------------------------------------
