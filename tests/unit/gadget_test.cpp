@@ -111,7 +111,6 @@ TEST_F(GadgetTest, TakesTheImagesSizeAndItsNumberAsControlId) {
     MapWindowPoints(gadget, window_, &origin, 1);
     EXPECT_EQ(origin.x, edge / 2);
     EXPECT_EQ(GetWindowLongPtrA(gadget, GWLP_ID), 123);
-    EXPECT_EQ(reinterpret_cast<intptr_t>(GetPropA(gadget, "Fx_ID")), 123);
     EXPECT_EQ(WindowFromControl(gadget), window_);
   }
 }
@@ -124,7 +123,6 @@ TEST_F(GadgetTest, AnyNumberIsTheRecordsAddressAndReusedNumbersReplaceTheirGadge
   ASSERT_NE(gadget, nullptr);
   EXPECT_NE(reinterpret_cast<intptr_t>(gadget), number);
   EXPECT_EQ(GetWindowLongPtrA(gadget, GWLP_ID), number);
-  EXPECT_EQ(reinterpret_cast<intptr_t>(GetPropA(gadget, "Fx_ID")), number);
   EXPECT_EQ(GadgetSetState(number, reinterpret_cast<intptr_t>(second.handle())),
             reinterpret_cast<intptr_t>(second.handle()));
   EXPECT_EQ(OuterSize(gadget).cx, 50);
