@@ -27,8 +27,8 @@ ensure_packages() {
   local sudo=()
   [ "$(id -u)" -eq 0 ] || sudo=(sudo)
   "${sudo[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
-    "${missing[@]}" >/dev/null
+  # With recommends: Wine's X11 driver loads several of them at run time.
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
 # Configures (once) and builds one preset.
