@@ -52,6 +52,21 @@ bool IsDeviceIid(REFIID iid) {
          Same(iid, IID_IDirectInputDevice7A);
 }
 
+// QueryInterface for an object that is IUnknown and whatever `isOwn` accepts.
+template <typename Object>
+HRESULT AnswerInterface(Object* object, REFIID riid, bool (*isOwn)(REFIID), void** out) {
+  if (out == nullptr) {
+    return E_POINTER;
+  }
+  *out = nullptr;
+  if (!Same(riid, kIidUnknown) && !isOwn(riid)) {
+    return E_NOINTERFACE;
+  }
+  object->AddRef();
+  *out = object;
+  return S_OK;
+}
+
 // c_dfDIKeyboard: one optional button per scan code, its byte at the scan
 // code's offset, in a 256-byte state.
 bool IsKeyboardFormat(const DIDATAFORMAT& format) {
@@ -81,16 +96,7 @@ class Keyboard final : public IDirectInputDevice7A {
   Keyboard& operator=(const Keyboard&) = delete;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-    if (out == nullptr) {
-      return E_POINTER;
-    }
-    *out = nullptr;
-    if (!Same(riid, kIidUnknown) && !IsDeviceIid(riid)) {
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    *out = this;
-    return S_OK;
+    return AnswerInterface(this, riid, IsDeviceIid, out);
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
   ULONG STDMETHODCALLTYPE Release() override;
@@ -265,16 +271,7 @@ class DirectInput final : public IDirectInput7A {
   DirectInput& operator=(const DirectInput&) = delete;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-    if (out == nullptr) {
-      return E_POINTER;
-    }
-    *out = nullptr;
-    if (!Same(riid, kIidUnknown) && !IsDirectInputIid(riid)) {
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    *out = this;
-    return S_OK;
+    return AnswerInterface(this, riid, IsDirectInputIid, out);
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
   ULONG STDMETHODCALLTYPE Release() override {

@@ -36,3 +36,13 @@ std::string TakeResult(Operation operation) {
   StringAssign(&value, nullptr);
   return result;
 }
+
+// Registers a window class with the default procedure for a test's plain
+// windows; registering it again later fails harmlessly.
+inline void RegisterPlainClass(const char* name) {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = name;
+  RegisterClassA(&wc);
+}

@@ -67,11 +67,7 @@ class RequesterDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     StartBaseServices();
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "KelpieRequesterTest";
-    RegisterClassA(&wc);
+    RegisterPlainClass("KelpieRequesterTest");
     owner_ = Make(true);
     other_ = Make(true);
     disabled_ = Make(true);

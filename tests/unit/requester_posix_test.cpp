@@ -18,11 +18,7 @@ class RequesterPosixTest : public ::testing::Test {
  protected:
   void SetUp() override {
     StartBaseServices();
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "KelpieRequesterPosixTest";
-    RegisterClassA(&wc);
+    RegisterPlainClass("KelpieRequesterPosixTest");
   }
   void TearDown() override {
     PosixHeapFailAllocation(0);

@@ -247,11 +247,7 @@ class ModalGuardTest : public ::testing::Test {
  protected:
   void SetUp() override {
     StartBaseServices();
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "KelpieGuardTest";
-    RegisterClassA(&wc);  // once per process; later calls fail harmlessly
+    RegisterPlainClass("KelpieGuardTest");
   }
   void TearDown() override {
     for (HWND w : windows_) {
