@@ -32,7 +32,7 @@ TITLE = "Kelpie v0.2"
 CHOOSER = "Please choose file to load"
 CLIENT_WIDTH, PICTURE_HEIGHT, MENU_HEIGHT = 768, 576, 20
 HERE = os.path.dirname(os.path.abspath(__file__))
-TOOLS = ["Xvfb", "openbox", "xdotool", "xwininfo", "xprop", "xwd", "wmctrl", "import", "compare",
+TOOLS = ["Xvfb", "openbox", "xdotool", "xwininfo", "xprop", "xwd", "wmctrl", "import",
          "convert", "identify"]
 
 
@@ -210,12 +210,6 @@ def window_shows(env, window, x, y, rows):
                 got[0::step] != want[2::3]):
             return False
     return True
-
-
-def same_picture(a, b):
-    result = subprocess.run(["compare", "-metric", "AE", a, b, "null:"], capture_output=True,
-                            text=True)
-    return result.returncode == 0 and result.stderr.strip() == "0"
 
 
 class Kelpie:
@@ -407,8 +401,8 @@ def part_session(args, desk, results):
 
         box = kelpie.about("info.png")
         results.check(box != kelpie.window, "the Info box is a window of its own")
-        results.check(same_picture(kelpie.picture("after-info.png"), card_white),
-                      "the picture is unchanged after the Info box")
+        # The uncovered part is painted again when the program gets to it: poll.
+        results.picture(kelpie, card_white, 10, "the picture is unchanged after the Info box")
 
         code, close_time = kelpie.close()
         results.equal(code, 0, "exit code after the close box")
@@ -445,8 +439,7 @@ def part_chooser(args, desk, results):
             kelpie.open_chooser()
             kelpie.cancel_chooser()
             kelpie.about()
-            results.check(same_picture(kelpie.picture("after-cancel.png"), card),
-                          "Cancel leaves the picture as it was")
+            results.picture(kelpie, card, 10, "Cancel leaves the picture as it was")
 
             # A folder typed as the name opens the folder; nothing is loaded.
             chooser = kelpie.open_chooser()
@@ -454,8 +447,7 @@ def part_chooser(args, desk, results):
             desk.do("key", "Return")
             kelpie.cancel_chooser()
             kelpie.about()
-            results.check(same_picture(kelpie.picture("after-folder.png"), card),
-                          "a folder given as the file changes nothing")
+            results.picture(kelpie, card, 10, "a folder given as the file changes nothing")
             results.check(kelpie.process.poll() is None, "kelpie still runs after the folder")
             del chooser
 
