@@ -6,20 +6,12 @@
 #include "toolkit/base/memory.h"
 #include "toolkit/base/object.h"
 #include "toolkit/base/runtime.h"
+#include "toolkit/base/window_data.h"
 
 namespace {
 
-// Win32 hands handles, pointers and procedures about in pointer-sized integers.
-template <typename T>
-T FromWord(intptr_t value) {
-  return reinterpret_cast<T>(value);  // NOLINT(performance-no-int-to-ptr)
-}
-
 constexpr int32_t kGadgetTableStep = 50;
 constexpr int32_t kListStackCapacity = 10;
-constexpr const char kGadgetIdProperty[] = "Fx_ID";
-constexpr const char kDropAcceptProperty[] = "Fx_DropAccept";
-constexpr const char kWindowIdProperty[] = "Fx_WindowID";
 
 struct GadgetState {
   HWND baseWindow;  // current gadget parent

@@ -1,15 +1,10 @@
 #include "toolkit/gfx/image_gadget.h"
 
 #include "toolkit/base/runtime.h"
+#include "toolkit/base/window_data.h"
 #include "toolkit/gfx/gadget.h"
 
 namespace {
-
-// Win32 hands handles, pointers and procedures about in pointer-sized integers.
-template <typename T>
-T FromWord(intptr_t value) {
-  return reinterpret_cast<T>(value);  // NOLINT(performance-no-int-to-ptr)
-}
 
 constexpr DWORD kImageGadgetStyle = WS_CHILD | WS_VISIBLE | SS_NOTIFY;
 constexpr int32_t kClientEdgeExtra = 4;

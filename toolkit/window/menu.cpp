@@ -2,14 +2,9 @@
 
 #include "toolkit/base/memory.h"
 #include "toolkit/base/object.h"
+#include "toolkit/base/window_data.h"
 
 namespace {
-
-// Win32 hands handles, pointers and procedures about in pointer-sized integers.
-template <typename T>
-T FromWord(intptr_t value) {
-  return reinterpret_cast<T>(value);  // NOLINT(performance-no-int-to-ptr)
-}
 
 constexpr int32_t kMenuTableStep = 16;
 constexpr const char kMenuCallbackProperty[] = "fx_menu_callback";

@@ -8,23 +8,15 @@
 #include "toolkit/base/memory.h"
 #include "toolkit/base/object.h"
 #include "toolkit/base/runtime.h"
+#include "toolkit/base/window_data.h"
 #include "toolkit/gfx/gadget.h"
 #include "toolkit/window/sizing.h"
 
 namespace {
 
-// Win32 hands handles, pointers and procedures about in pointer-sized integers.
-template <typename T>
-T FromWord(intptr_t value) {
-  return reinterpret_cast<T>(value);  // NOLINT(performance-no-int-to-ptr)
-}
-
 constexpr int32_t kWindowTableStep = 16;
 constexpr int32_t kAcceleratorCount = 2;
-constexpr const char kWindowIdProperty[] = "Fx_WindowID";
 constexpr const char kMdiGadgetProperty[] = "Fx_MDI_Gadget";
-constexpr const char kDropAcceptProperty[] = "Fx_DropAccept";
-constexpr const char kGadgetIdProperty[] = "Fx_ID";
 constexpr const char kMdiChildClass[] = "MDI_ChildClass";
 constexpr intptr_t kMenuProxyId = -10000;  // a control that speaks for menu items
 constexpr UINT kRichEditGetOptions = 0x44E;
