@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -16,7 +17,6 @@
 
 #include "platform/posix/headless.h"
 #include "platform/win32.h"
-#include "toolkit/base/memory.h"
 #include "toolkit/base/runtime.h"
 #include "toolkit/base/startup.h"
 #include "toolkit/gfx/draw.h"
@@ -30,36 +30,26 @@
 
 namespace {
 
-struct Runtime {
-  uint8_t* screen = nullptr;
-  uint32_t* palette = nullptr;
-  uint32_t* cellColours = nullptr;
-};
-
 constexpr intptr_t kGadget = 123;
 
 // The viewer's start-up, once per process, with a random screen loaded.
-const Runtime& StartRuntime() {
-  static const Runtime runtime = [] {
-    Runtime r;
+const RenderBuffers& StartRuntime() {
+  static const RenderBuffers runtime = [] {
     RuntimeSetModuleHandle(GetModuleHandleA(nullptr));
     RuntimeSetProgramHeap(HeapCreate(0, 4096, 0));
     ToolkitStart();
     WindowOpen(0, 50, 50, SCREEN_IMAGE_WIDTH, SCREEN_IMAGE_HEIGHT, "bench");
-    void* variable = nullptr;
-    ArrayAllocate(PALETTE_UPPER_INDEX, 4, 0, &variable, 5);
-    r.palette = static_cast<uint32_t*>(variable);
-    ArrayAllocate(CELL_COLOURS_UPPER_INDEX, 4, 0, &variable, 5);
-    r.cellColours = static_cast<uint32_t*>(variable);
-    r.screen = static_cast<uint8_t*>(MemoryAllocate(SCREEN_SIZE));
-    PaletteFill(r.palette);
+    const RenderBuffers r = RenderBuffersAllocate();
+    if (!r.Complete()) {
+      std::abort();
+    }
     std::mt19937 random(1);
     for (int i = 0; i < SCREEN_SIZE; ++i) {
       r.screen[i] = static_cast<uint8_t>(random() & 0xFF);
     }
     ImageCreate(SCREEN_IMAGE, SCREEN_IMAGE_WIDTH, SCREEN_IMAGE_HEIGHT);
     GadgetImageCreate(kGadget, 0, 0, 512, 384, ImageHandle(SCREEN_IMAGE));
-    RenderSetState({r.screen, r.palette, r.cellColours});
+    RenderSetState(r.State());
     return r;
   }();
   return runtime;
@@ -122,7 +112,7 @@ void DirectRender(const uint8_t* screen, const uint32_t* palette, uint32_t* out)
 }
 
 void BM_DirectRender(benchmark::State& state) {
-  const Runtime& runtime = StartRuntime();
+  const RenderBuffers& runtime = StartRuntime();
   std::vector<uint32_t> image(static_cast<size_t>(SCREEN_IMAGE_WIDTH) * SCREEN_IMAGE_HEIGHT);
   for (auto _ : state) {
     DirectRender(runtime.screen, runtime.palette, image.data());
@@ -154,7 +144,7 @@ class ScreenFile {
 // FileOpenRead + FileReadData of a whole screen, as a Load does; each open
 // closes the previous file 0, as the viewer's next Load does.
 void BM_FileLoad(benchmark::State& state) {
-  const Runtime& runtime = StartRuntime();
+  const RenderBuffers& runtime = StartRuntime();
   const ScreenFile file(runtime.screen);
   const std::string name = file.Name();
   std::vector<uint8_t> buffer(SCREEN_SIZE);
@@ -180,7 +170,7 @@ BENCHMARK(BM_FileLoad)->Unit(benchmark::kMicrosecond);
 // the image to the gadget, which repaints into the window's surface before
 // GadgetSetState returns.
 void BM_LoadToPresent(benchmark::State& state) {
-  const Runtime& runtime = StartRuntime();
+  const RenderBuffers& runtime = StartRuntime();
   const ScreenFile file(runtime.screen);
   const std::string name = file.Name();
   const std::vector<uint8_t> loaded(runtime.screen, runtime.screen + SCREEN_SIZE);

@@ -12,30 +12,16 @@
 
 namespace {
 
-struct Render {
-  uint32_t* palette = nullptr;
-  uint32_t* cellColours = nullptr;
-  uint8_t* screen = nullptr;
-};
-
-Render& Started() {
-  static Render r = [] {
-    Render started;
+const RenderBuffers& Started() {
+  static const RenderBuffers r = [] {
     StartBaseServices();
     DrawLibraryInit();
     ImageLibraryInit();
-    void* variable = nullptr;
-    ArrayAllocate(PALETTE_UPPER_INDEX, 4, 0, &variable, 5);
-    started.palette = static_cast<uint32_t*>(variable);
-    ArrayAllocate(CELL_COLOURS_UPPER_INDEX, 4, 0, &variable, 5);
-    started.cellColours = static_cast<uint32_t*>(variable);
-    started.screen = static_cast<uint8_t*>(MemoryAllocate(SCREEN_SIZE));
-    if (started.palette == nullptr || started.cellColours == nullptr || started.screen == nullptr ||
-        ImageCreate(SCREEN_IMAGE, oracle::kWidth, oracle::kHeight) == 0) {
+    const RenderBuffers started = RenderBuffersAllocate();
+    if (!started.Complete() || ImageCreate(SCREEN_IMAGE, oracle::kWidth, oracle::kHeight) == 0) {
       std::abort();
     }
-    PaletteFill(started.palette);
-    RenderSetState({started.screen, started.palette, started.cellColours});
+    RenderSetState(started.State());
     return started;
   }();
   return r;
@@ -44,7 +30,7 @@ Render& Started() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  Render& r = Started();
+  const RenderBuffers& r = Started();
   const int mode = size > 0 ? data[0] & 1 : 0;
   std::memset(r.screen, 0, SCREEN_SIZE);
   std::memcpy(r.screen, data, size < SCREEN_SIZE ? size : SCREEN_SIZE);

@@ -14,7 +14,6 @@
 
 #include "tests/support/runtime_fixture.h"
 #include "tests/support/screen_oracle.h"
-#include "toolkit/base/memory.h"
 #include "toolkit/gfx/draw.h"
 #include "toolkit/gfx/image.h"
 #include "viewer/render/screen.h"
@@ -54,45 +53,27 @@ std::string Hex(uint32_t value) {
   return ::testing::AssertionFailure() << mismatches << " pixels differ" << first;
 }
 
-struct Runtime {
-  uint32_t* palette = nullptr;
-  uint32_t* cellColours = nullptr;
-  uint8_t* screen = nullptr;
-};
-
 // Started once per process: under Wine the whole suite runs in one process,
 // and the toolkit's libraries start only once.
-const Runtime& StartRuntime() {
-  static const Runtime runtime = [] {
-    Runtime r;
+const RenderBuffers& StartRuntime() {
+  static const RenderBuffers buffers = [] {
     StartBaseServices();  // program heap, strings, lists, memory
     DrawLibraryInit();
     ImageLibraryInit();
-    void* variable = nullptr;
-    ArrayAllocate(PALETTE_UPPER_INDEX, 4, 0, &variable, 5);
-    r.palette = static_cast<uint32_t*>(variable);
-    ArrayAllocate(CELL_COLOURS_UPPER_INDEX, 4, 0, &variable, 5);
-    r.cellColours = static_cast<uint32_t*>(variable);
-    r.screen = static_cast<uint8_t*>(MemoryAllocate(SCREEN_SIZE));
-    if (r.palette != nullptr) {
-      PaletteFill(r.palette);
-    }
-    return r;
+    return RenderBuffersAllocate();
   }();
-  return runtime;
+  return buffers;
 }
 
 class RenderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const Runtime& runtime = StartRuntime();
-    ASSERT_NE(runtime.palette, nullptr);
-    ASSERT_NE(runtime.cellColours, nullptr);
-    ASSERT_NE(runtime.screen, nullptr);
+    const RenderBuffers& buffers = StartRuntime();
+    ASSERT_TRUE(buffers.Complete());
     ASSERT_NE(ImageCreate(SCREEN_IMAGE, kWidth, kHeight), 0);
-    screen_ = runtime.screen;
+    screen_ = buffers.screen;
     std::memset(screen_, 0, SCREEN_SIZE);
-    RenderSetState({runtime.screen, runtime.palette, runtime.cellColours});
+    RenderSetState(buffers.State());
   }
 
   static Image ReadImage() {

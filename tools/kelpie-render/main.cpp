@@ -119,12 +119,8 @@ class Toolkit {
 // (already reported).
 std::vector<unsigned char> RenderFile(const std::string& input, int32_t seamColourMode) {
   Toolkit toolkit;
-  auto* screen = static_cast<uint8_t*>(MemoryAllocate(SCREEN_SIZE));
-  void* palette = nullptr;
-  void* cellColours = nullptr;
-  ArrayAllocate(PALETTE_UPPER_INDEX, 4, 0, &palette, 5);
-  ArrayAllocate(CELL_COLOURS_UPPER_INDEX, 4, 0, &cellColours, 5);
-  if (screen == nullptr || palette == nullptr || cellColours == nullptr ||
+  const RenderBuffers buffers = RenderBuffersAllocate();
+  if (!buffers.Complete() ||
       ImageCreate(SCREEN_IMAGE, SCREEN_IMAGE_WIDTH, SCREEN_IMAGE_HEIGHT) == 0) {
     Fail(input, "out of memory");
     return {};
@@ -134,10 +130,9 @@ std::vector<unsigned char> RenderFile(const std::string& input, int32_t seamColo
     return {};
   }
   // A short file leaves the rest of the zero-filled buffer as it is.
-  FileReadData(0, screen, SCREEN_SIZE);
+  FileReadData(0, buffers.screen, SCREEN_SIZE);
 
-  PaletteFill(static_cast<uint32_t*>(palette));
-  RenderSetState({screen, static_cast<uint32_t*>(palette), static_cast<uint32_t*>(cellColours)});
+  RenderSetState(buffers.State());
   RenderScreen(seamColourMode);
 
   if (DrawBegin(ImageDrawTarget(SCREEN_IMAGE)) == nullptr) {

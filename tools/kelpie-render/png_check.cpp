@@ -47,24 +47,19 @@ bool RenderInProcess(const char* screenPath, int32_t mode, uint32_t* out) {
   DrawLibraryInit();
   ImageLibraryInit();
   MemoryLibraryInit();
-  auto* screen = static_cast<uint8_t*>(MemoryAllocate(SCREEN_SIZE));
-  void* palette = nullptr;
-  void* cells = nullptr;
-  ArrayAllocate(PALETTE_UPPER_INDEX, 4, 0, &palette, 5);
-  ArrayAllocate(CELL_COLOURS_UPPER_INDEX, 4, 0, &cells, 5);
-  if (screen == nullptr || palette == nullptr || cells == nullptr) {
+  const RenderBuffers buffers = RenderBuffersAllocate();
+  if (!buffers.Complete()) {
     return false;
   }
   std::ifstream in(screenPath, std::ios::binary);
   if (!in) {
     return false;
   }
-  in.read(reinterpret_cast<char*>(screen), SCREEN_SIZE);
+  in.read(reinterpret_cast<char*>(buffers.screen), SCREEN_SIZE);
   if (ImageCreate(SCREEN_IMAGE, SCREEN_IMAGE_WIDTH, SCREEN_IMAGE_HEIGHT) == 0) {
     return false;
   }
-  PaletteFill(static_cast<uint32_t*>(palette));
-  RenderSetState({screen, static_cast<uint32_t*>(palette), static_cast<uint32_t*>(cells)});
+  RenderSetState(buffers.State());
   RenderScreen(mode);
   if (DrawBegin(ImageDrawTarget(SCREEN_IMAGE)) == nullptr) {
     return false;

@@ -91,6 +91,21 @@ void PaletteFill(uint32_t* palette) {
   }
 }
 
+RenderBuffers RenderBuffersAllocate() {
+  RenderBuffers buffers{};
+  buffers.screen = static_cast<uint8_t*>(MemoryAllocate(SCREEN_SIZE));
+  void* variable = nullptr;
+  ArrayAllocate(PALETTE_UPPER_INDEX, sizeof(uint32_t), 0, &variable, 5);
+  buffers.palette = static_cast<uint32_t*>(variable);
+  variable = nullptr;
+  ArrayAllocate(CELL_COLOURS_UPPER_INDEX, sizeof(uint32_t), 0, &variable, 5);
+  buffers.cellColours = static_cast<uint32_t*>(variable);
+  if (buffers.palette != nullptr) {
+    PaletteFill(buffers.palette);
+  }
+  return buffers;
+}
+
 int32_t RenderScreen(int32_t seamColourMode) {
   // Without a buffer and tables there is nothing to read; draw nothing.
   if (state.screen == nullptr || state.palette == nullptr || state.cellColours == nullptr) {

@@ -17,6 +17,19 @@ struct RenderState {
 };
 void RenderSetState(const RenderState& state);
 
+// The three buffers from the toolkit's memory services (screen zero-filled,
+// palette filled), for programs that render without the viewer's start-up.
+struct RenderBuffers {
+  uint8_t* screen;
+  uint32_t* palette;
+  uint32_t* cellColours;
+  bool Complete() const {
+    return screen != nullptr && palette != nullptr && cellColours != nullptr;
+  }
+  RenderState State() const { return {screen, palette, cellColours}; }
+};
+RenderBuffers RenderBuffersAllocate();
+
 // Fills entries 0..15 of a palette with the Spectrum's colours.
 void PaletteFill(uint32_t* palette);
 
