@@ -93,14 +93,22 @@ bool ChildrenIncluded(const Window* w, UINT flags) {
   return (flags & RDW_ALLCHILDREN) != 0 || (w->style & WS_CLIPCHILDREN) == 0;
 }
 
-// The part of `area` (parent client coordinates) over the child, in the
-// child's client coordinates.
-bool AreaInChild(const Window* child, const RECT& area, RECT* out) {
-  if (!Intersect(out, area, child->rect)) {
-    return false;
+// Calls visit(child, part) for each child that `area` (this window's client
+// coordinates) reaches, with the part in the child's client coordinates; none
+// when the flags leave the children out.
+template <typename Visit>
+void ForChildrenUnder(const Window* w, const RECT& area, UINT flags, Visit visit) {
+  if (!ChildrenIncluded(w, flags)) {
+    return;
   }
-  Offset(out, -child->client.left, -child->client.top);
-  return true;
+  for (HWND h : w->children) {
+    Window* child = Peek(h);
+    RECT part;
+    if (child != nullptr && Intersect(&part, area, child->rect)) {
+      Offset(&part, -child->client.left, -child->client.top);
+      visit(child, part);
+    }
+  }
 }
 
 bool AncestorNeedsPaint(const Window* w) {
@@ -149,18 +157,8 @@ void Validate(Window* w, const RECT* rect, UINT flags) {
       w->erasePending = false;
     }
   }
-  if (!ChildrenIncluded(w, flags)) {
-    return;
-  }
-  // The children's rectangles are in this window's client coordinates.
-  const RECT& inParent = area;
-  for (HWND h : w->children) {
-    Window* child = Peek(h);
-    RECT part;
-    if (child != nullptr && AreaInChild(child, inParent, &part)) {
-      Validate(child, &part, flags);
-    }
-  }
+  ForChildrenUnder(w, area, flags,
+                   [flags](Window* child, const RECT& part) { Validate(child, &part, flags); });
 }
 
 void Invalidate(Window* w, const RECT* rect, bool erase, UINT flags) {
@@ -180,18 +178,9 @@ void Invalidate(Window* w, const RECT* rect, bool erase, UINT flags) {
   if (erase) {
     w->erasePending = true;
   }
-  if (!ChildrenIncluded(w, flags)) {
-    return;
-  }
-  // The children's rectangles are in this window's client coordinates.
-  const RECT& inParent = area;
-  for (HWND h : w->children) {
-    Window* child = Peek(h);
-    RECT part;
-    if (child != nullptr && AreaInChild(child, inParent, &part)) {
-      Invalidate(child, &part, erase, flags);
-    }
-  }
+  ForChildrenUnder(w, area, flags, [erase, flags](Window* child, const RECT& part) {
+    Invalidate(child, &part, erase, flags);
+  });
 }
 
 HWND FindPaint(HWND window, HWND filter) {
