@@ -10,9 +10,10 @@ BUILD_PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev goog
 WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 xvfb xauth)
 # The desktop: GTK 3 for building kelpie itself, and for its end-to-end tests an
 # X server, a small window manager, xdotool to drive it, xwininfo/xprop and
-# wmctrl to look at and close windows, ImageMagick for screenshots, Valgrind.
+# wmctrl to look at and close windows, xwd and ImageMagick for screenshots,
+# Valgrind.
 DESKTOP_PACKAGES=(libgtk-3-dev pkg-config)
-E2E_PACKAGES=(xvfb xauth openbox xdotool x11-utils wmctrl imagemagick valgrind python3)
+E2E_PACKAGES=(xvfb xauth openbox xdotool x11-utils x11-apps wmctrl imagemagick valgrind python3)
 
 # Installs whatever of the named packages is missing; quiet when all are there.
 ensure_packages() {
