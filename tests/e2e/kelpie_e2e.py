@@ -9,7 +9,7 @@ shows against kelpie-render's pictures, pixel for pixel.
   session  the window and its place, Load through the menu and the chooser,
            the space bar, the Info box, closing (times Load and space)
   chooser  cancelling, a folder typed as the name, a file whose name is not
-           UTF-8, a greyed menu entry
+           UTF-8, a greyed menu entry, a short file after a full one
   memory   under Valgrind: no invalid access, and nothing lost per Load
            (2 and 10 loads lose the same)
 
@@ -359,6 +359,14 @@ def render(args, source, out, white=False):
     return out
 
 
+def write_short(args, folder):
+    """The test card's first 100 bytes as a file of its own in `folder`."""
+    path = os.path.join(folder, "short.scr")
+    with open(os.path.join(args.samples, "testcard.scr"), "rb") as card, open(path, "wb") as out:
+        out.write(card.read(100))
+    return path
+
+
 def load(kelpie, path, want, what):
     """Load through the menu and the chooser; returns the seconds from Enter to the picture."""
     kelpie.open_chooser()
@@ -477,6 +485,11 @@ def part_chooser(args, desk, results):
             load(kelpie, os.path.join(args.samples, "testcard.scr"), card,
                  "the test card after the greyed entry")
             results.check(not desk.windows("Info"), "no Info box came from the greyed entry")
+
+            # A short file replaces the whole picture: its bytes, then zeros.
+            short = write_short(args, work)
+            load(kelpie, short, render(args, short, os.path.join(args.out, "want-short.png")),
+                 "the 100-byte file after the test card")
 
             code, _ = kelpie.close()
             results.equal(code, 0, "exit code")
