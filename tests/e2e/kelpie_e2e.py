@@ -141,10 +141,10 @@ class Desktop:
     def gone(self, name, seconds=10, record=True):
         self.wait(lambda: not self.windows(name), seconds, f'the window "{name}" to go', record)
 
-    def popups(self):
+    def popups(self, program="kelpie"):
         """The program's menus that are up (windows the window manager does not frame)."""
         tree = self.text(["xwininfo", "-root", "-children"])
-        ids = re.findall(r"^\s+(0x[0-9a-f]+) .*\(\"kelpie\"", tree, re.M)
+        ids = re.findall(r"^\s+(0x[0-9a-f]+) .*\(\"" + re.escape(program) + r"\"", tree, re.M)
         shown = []
         for w in ids:
             info = self.text(["xwininfo", "-id", w])
