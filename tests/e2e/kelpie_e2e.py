@@ -9,7 +9,7 @@ shows against kelpie-render's pictures, pixel for pixel.
   session  the window and its place, Load through the menu and the chooser,
            the space bar, the Info box, closing (times Load and space)
   chooser  cancelling, a folder typed as the name, a file whose name is not
-           UTF-8, a greyed menu entry
+           UTF-8, a greyed menu entry, a short file after a full one
   memory   under Valgrind: no invalid access, and nothing of ours lost per
            Load (2 and 10 loads lose the same in records with a frame in our
            sources or binary; GTK's own are in valgrind.supp)
@@ -192,10 +192,10 @@ class Desktop:
         focused = self.text(["xdotool", "getwindowfocus"]).strip()
         return active == str(window) and focused == active
 
-    def popups(self):
+    def popups(self, program="kelpie"):
         """The program's menus that are up (windows the window manager does not frame)."""
         tree = self.text(["xwininfo", "-root", "-children"])
-        ids = re.findall(r"^\s+(0x[0-9a-f]+) .*\(\"kelpie\"", tree, re.M)
+        ids = re.findall(r"^\s+(0x[0-9a-f]+) .*\(\"" + re.escape(program) + r"\"", tree, re.M)
         shown = []
         for w in ids:
             info = self.text(["xwininfo", "-id", w])
@@ -441,6 +441,14 @@ def render(args, source, out, white=False):
     return out
 
 
+def write_short(args, folder):
+    """The test card's first 100 bytes as a file of its own in `folder`."""
+    path = os.path.join(folder, "short.scr")
+    with open(os.path.join(args.samples, "testcard.scr"), "rb") as card, open(path, "wb") as out:
+        out.write(card.read(100))
+    return path
+
+
 def load(kelpie, path, want, what):
     """Load through the menu and the chooser; returns the seconds from Enter to the picture."""
     kelpie.open_chooser()
@@ -560,6 +568,11 @@ def part_chooser(args, desk, results):
             load(kelpie, os.path.join(args.samples, "testcard.scr"), card,
                  "the test card after the greyed entry")
             results.check(not desk.windows("Info"), "no Info box came from the greyed entry")
+
+            # A short file replaces the whole picture: its bytes, then zeros.
+            short = write_short(args, work)
+            load(kelpie, short, render(args, short, os.path.join(args.out, "want-short.png")),
+                 "the 100-byte file after the test card")
 
             code, _ = kelpie.close()
             results.equal(code, 0, "exit code")

@@ -1,5 +1,7 @@
 #include "viewer/app/app.h"
 
+#include <algorithm>
+
 #include "platform/win32.h"
 #include "toolkit/base/memory.h"
 #include "toolkit/base/runtime.h"
@@ -87,8 +89,12 @@ void Load() {
                   globals.patternPosition);
   StringAssignResult(&globals.chosenPath, start);
   if (StringEqual(globals.chosenPath, "") != 0) return;
-  FileOpenRead(SCREEN_FILE, globals.chosenPath);
-  FileReadData(SCREEN_FILE, globals.screen, SCREEN_SIZE);
+  // A file that cannot be opened leaves the buffer, and so the picture, as it
+  // was; one that opens replaces all of it, its bytes followed by zeros.
+  if (FileOpenRead(SCREEN_FILE, globals.chosenPath) != 0 && globals.screen != nullptr) {
+    const int32_t read = FileReadData(SCREEN_FILE, globals.screen, SCREEN_SIZE);
+    std::fill(globals.screen + read, globals.screen + SCREEN_SIZE, 0);
+  }
   RenderScreen(0);
   ShowScreen();
 }
