@@ -44,9 +44,12 @@ ListNode* FindDynamic(const ObjectTable* table, intptr_t number) {
   return nullptr;
 }
 
+// Refuses a number whose table would pass kMaxSlots; checked before the sum,
+// which could overflow for a number near INTPTR_MAX.
 bool Grow(ObjectTable* table, intptr_t number) {
+  if (number > kMaxSlots - table->growthStep) return false;
   const int64_t count = static_cast<int64_t>(number) + table->growthStep;
-  if (count > kMaxSlots) return false;
+  if (static_cast<uint64_t>(count) > SIZE_MAX / table->slotSize) return false;
   const size_t bytes = static_cast<size_t>(count) * table->slotSize;
   void* grown = HeapReAlloc(ProgramHeap(), HEAP_ZERO_MEMORY, table->slots, bytes);
   if (grown == nullptr) return false;

@@ -19,6 +19,7 @@
 #include "toolkit/gfx/draw.h"
 #include "toolkit/gfx/image.h"
 #include "toolkit/io/file.h"
+#include "tools/kelpie-render/arguments.h"
 #include "viewer/render/render.h"
 #include "viewer/render/screen.h"
 
@@ -214,32 +215,21 @@ bool WriteOutput(const std::string& output, const std::vector<unsigned char>& rg
 }  // namespace
 
 int main(int argc, char** argv) {
-  int32_t seamColourMode = 0;
-  std::vector<std::string> paths;
-  bool optionsEnded = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (!optionsEnded && arg == "--help") {
-      PrintHelp();
-      return 0;
-    }
-    if (!optionsEnded && arg == "--white-seams") {
-      seamColourMode = 1;
-    } else if (!optionsEnded && arg == "--") {
-      optionsEnded = true;
-    } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-      std::fprintf(stderr, "kelpie-render: unknown option %s\n%s\n", arg.c_str(), USAGE);
-      return EXIT_USAGE;
-    } else {
-      paths.push_back(arg);
-    }
+  const RenderArguments arguments = ParseRenderArguments(argc, argv);
+  if (arguments.action == RenderArguments::Action::kHelp) {
+    PrintHelp();
+    return 0;
   }
-  if (paths.size() != 2) {
+  if (arguments.action == RenderArguments::Action::kUsage) {
+    if (!arguments.unknownOption.empty()) {
+      std::fprintf(stderr, "kelpie-render: unknown option %s\n", arguments.unknownOption.c_str());
+    }
     std::fprintf(stderr, "%s\n", USAGE);
     return EXIT_USAGE;
   }
-  const std::string& input = paths[0];
-  const std::string& output = paths[1];
+  const int32_t seamColourMode = arguments.seamColourMode;
+  const std::string& input = arguments.input;
+  const std::string& output = arguments.output;
 
   if (!CheckInput(input)) {
     return EXIT_FAILED;
