@@ -29,7 +29,7 @@ namespace gtk_display {
 namespace {
 
 struct OpenDialog {
-  GtkWidget* widget = nullptr;
+  GtkWidget* widget = nullptr;  // a reference of ours: valid until DisplayCloseDialog
   bool box = false;
   std::vector<GtkFileFilter*> filters;  // the type list, in order
 };
@@ -51,6 +51,18 @@ GtkWindow* ParentFor(HWND owner) {
   }
   GtkWidget* native = NativeWindowOf(owner);
   return native != nullptr ? GTK_WINDOW(native) : nullptr;
+}
+
+// GtkDialog destroys itself after reporting a delete event (Escape, the close
+// box): the layer closes its dialogs, and only after it has taken the report.
+gboolean KeepUntilClosed(GtkWidget*, GdkEvent*, gpointer) { return TRUE; }
+
+// The dialog joins the stack, holding it against a destroy from elsewhere
+// (destroy-with-parent) until DisplayCloseDialog.
+void Push(OpenDialog d) {
+  g_object_ref(d.widget);
+  g_signal_connect(d.widget, "delete-event", G_CALLBACK(KeepUntilClosed), nullptr);
+  Dialogs().push_back(std::move(d));
 }
 
 void Place(GtkWidget* dialog, GtkWindow* parent) {
@@ -200,7 +212,7 @@ bool DisplayShowMessageBox(const DisplayMessageBoxRequest& request) {
   Place(box, parent);
   g_signal_connect(box, "response", G_CALLBACK(OnBoxResponse), nullptr);
   g_signal_connect(box, "key-press-event", G_CALLBACK(OnBoxKey), nullptr);
-  Dialogs().push_back(OpenDialog{box, true, {}});
+  Push(OpenDialog{box, true, {}});
   ReleaseKeys();
   gtk_widget_show_all(box);
   if (GtkWidget* button =
@@ -267,7 +279,7 @@ bool DisplayShowFileDialog(const DisplayFileRequest& request) {
   Place(dialog, parent);
   g_signal_connect(dialog, "response", G_CALLBACK(OnFileResponse),
                    GSIZE_TO_POINTER(request.filter));
-  Dialogs().push_back(std::move(d));
+  Push(std::move(d));
   ReleaseKeys();
   gtk_widget_show(dialog);
   gtk_window_present(GTK_WINDOW(dialog));
@@ -290,6 +302,7 @@ void DisplayCloseDialog() {
   const OpenDialog d = Dialogs().back();
   Dialogs().pop_back();
   gtk_widget_destroy(d.widget);
+  g_object_unref(d.widget);
   for (GtkFileFilter* filter : d.filters) {
     g_object_unref(filter);
   }

@@ -8,7 +8,7 @@ shows against kelpie-render's pictures, pixel for pixel.
 
   session  the window and its place, Load through the menu and the chooser,
            the space bar, the Info box, closing (times Load and space)
-  chooser  cancelling, a folder typed as the name, a file whose name is not
+  chooser  cancelling (without a GTK complaint), a folder typed as the name, a file whose name is not
            UTF-8, a greyed menu entry
   memory   under Valgrind: no invalid access, and nothing lost per Load
            (2 and 10 loads lose the same)
@@ -441,6 +441,9 @@ def part_chooser(args, desk, results):
             kelpie.cancel_chooser()
             kelpie.about()
             results.picture(kelpie, card, 10, "Cancel leaves the picture as it was")
+            with open(kelpie.log_path, errors="replace") as log:
+                results.check("-CRITICAL" not in log.read(),
+                              f"GTK complained after Escape in the chooser (see {kelpie.log_path})")
 
             # A folder typed as the name opens the folder; nothing is loaded.
             chooser = kelpie.open_chooser()
