@@ -18,6 +18,7 @@
 // Common dialogs, and DirectInput 7's declarations (the library itself is
 // loaded at run time).
 #include <commdlg.h>
+#include <cderr.h>
 #define DIRECTINPUT_VERSION 0x0700
 #include <dinput.h>
 #else

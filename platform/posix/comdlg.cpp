@@ -18,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/posix/dialog_internal.h"
@@ -141,6 +142,28 @@ Setup Prepare(const OPENFILENAMEA& ofn, HWND owner, bool save) {
   return setup;
 }
 
+// `path` without repeated separators and "." steps, which change nothing the
+// kernel finds. ".." stays: after a symbolic link it leads out of the link's
+// target, not back to the folder the link sits in. A trailing separator stays
+// too, also for a last "." step: it names no file, and the answer is refused.
+std::string WithoutEmptySteps(const std::string& path) {
+  std::string tidy;
+  std::string_view step;
+  for (size_t start = 0; start <= path.size();) {
+    const size_t end = std::min(path.find('/', start), path.size());
+    step = std::string_view(path).substr(start, end - start);
+    if (!step.empty() && step != ".") {
+      tidy += '/';
+      tidy += step;
+    }
+    start = end + 1;
+  }
+  if (step.empty() || step == ".") {
+    tidy += '/';
+  }
+  return tidy;
+}
+
 // The full path of an answer: relative to the dialog's folder, with the
 // default extension added to a name without one.
 std::string FullPath(const Setup& setup, const std::string& answer) {
@@ -149,8 +172,7 @@ std::string FullPath(const Setup& setup, const std::string& answer) {
   if (!name.empty() && !setup.request.extension.empty() && name.find('.') == std::string::npos) {
     path += "." + setup.request.extension;
   }
-  // A trailing separator stays: it names no file, and the answer is refused.
-  return std::filesystem::path(path).lexically_normal().string();
+  return WithoutEmptySteps(path);
 }
 
 // Why the user's choice cannot be taken, or null.

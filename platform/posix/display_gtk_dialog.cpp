@@ -29,10 +29,26 @@ namespace gtk_display {
 namespace {
 
 struct OpenDialog {
-  GtkWidget* widget = nullptr;
+  GtkWidget* widget = nullptr;  // a reference of ours: valid until DisplayCloseDialog
   bool box = false;
   std::vector<GtkFileFilter*> filters;  // the type list, in order
+  size_t filter = 0;                    // the entry in use as it opened
 };
+
+// GTK keeps some kilobytes of every file chooser it builds after the chooser
+// is destroyed, so a chooser made per dialog makes the program grow with
+// every Load. One chooser, hidden between uses, serves every file dialog
+// that is not nested in another; it holds a reference of its own.
+GtkWidget* spareChooser = nullptr;
+constexpr char kDestroyedKey[] = "kelpie-destroyed";
+
+void OnChooserDestroy(GtkWidget* chooser, gpointer) {
+  g_object_set_data(G_OBJECT(chooser), kDestroyedKey, GINT_TO_POINTER(1));
+  if (chooser == spareChooser) {
+    spareChooser = nullptr;
+    g_object_unref(chooser);
+  }
+}
 
 std::vector<OpenDialog>& Dialogs() {
   static auto* dialogs = new std::vector<OpenDialog>;
@@ -51,6 +67,17 @@ GtkWindow* ParentFor(HWND owner) {
   }
   GtkWidget* native = NativeWindowOf(owner);
   return native != nullptr ? GTK_WINDOW(native) : nullptr;
+}
+
+// GtkDialog destroys itself after reporting a delete event (Escape, the close
+// box): the layer closes its dialogs, and only after it has taken the report.
+gboolean KeepUntilClosed(GtkWidget*, GdkEvent*, gpointer) { return TRUE; }
+
+// The dialog joins the stack, holding it against a destroy from elsewhere
+// (destroy-with-parent) until DisplayCloseDialog.
+void Push(OpenDialog d) {
+  g_object_ref(d.widget);
+  Dialogs().push_back(std::move(d));
 }
 
 void Place(GtkWidget* dialog, GtkWindow* parent) {
@@ -149,13 +176,13 @@ size_t FilterIndex(const OpenDialog& d, GtkFileChooser* chooser, size_t fallback
   return fallback;
 }
 
-void OnFileResponse(GtkDialog* dialog, gint response, gpointer data) {
+void OnFileResponse(GtkDialog* dialog, gint response, gpointer) {
   if (!OnTop(dialog)) {
     return;
   }
   const OpenDialog& d = Dialogs().back();
   GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
-  const size_t filter = FilterIndex(d, chooser, GPOINTER_TO_SIZE(data));
+  const size_t filter = FilterIndex(d, chooser, d.filter);
   std::vector<std::string> paths;
   if (response == GTK_RESPONSE_ACCEPT) {
     // The file system's own bytes: a name that is not UTF-8 stays as it is.
@@ -171,6 +198,41 @@ void OnFileResponse(GtkDialog* dialog, gint response, gpointer data) {
   }
   InputFileDialogAnswer(paths, filter);
   NoteReport();
+}
+
+// The spare chooser when it is free, else a new one; either answers through
+// OnFileResponse and stays until DisplayCloseDialog.
+GtkWidget* FreeChooser() {
+  if (spareChooser != nullptr) {
+    GtkWidget* chooser = spareChooser;
+    spareChooser = nullptr;
+    // Its own reference goes to the caller.
+    return chooser;
+  }
+  GtkWidget* chooser =
+      gtk_file_chooser_dialog_new("", nullptr, GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel",
+                                  GTK_RESPONSE_CANCEL, "_Open", GTK_RESPONSE_ACCEPT, nullptr);
+  g_object_ref_sink(chooser);
+  gtk_dialog_set_default_response(GTK_DIALOG(chooser), GTK_RESPONSE_ACCEPT);
+  gtk_file_chooser_set_local_only(GTK_FILE_CHOOSER(chooser), TRUE);
+  g_signal_connect(chooser, "response", G_CALLBACK(OnFileResponse), nullptr);
+  g_signal_connect(chooser, "delete-event", G_CALLBACK(KeepUntilClosed), nullptr);
+  g_signal_connect(chooser, "destroy", G_CALLBACK(OnChooserDestroy), nullptr);
+  return chooser;
+}
+
+// A chooser that is done with: kept hidden as the spare when there is none,
+// else destroyed. Takes over the caller's reference.
+void PutAwayChooser(GtkWidget* chooser) {
+  const bool destroyed = g_object_get_data(G_OBJECT(chooser), kDestroyedKey) != nullptr;
+  if (spareChooser == nullptr && !destroyed) {
+    gtk_widget_hide(chooser);
+    gtk_window_set_transient_for(GTK_WINDOW(chooser), nullptr);
+    spareChooser = chooser;
+    return;
+  }
+  gtk_widget_destroy(chooser);
+  g_object_unref(chooser);
 }
 
 }  // namespace
@@ -200,7 +262,8 @@ bool DisplayShowMessageBox(const DisplayMessageBoxRequest& request) {
   Place(box, parent);
   g_signal_connect(box, "response", G_CALLBACK(OnBoxResponse), nullptr);
   g_signal_connect(box, "key-press-event", G_CALLBACK(OnBoxKey), nullptr);
-  Dialogs().push_back(OpenDialog{box, true, {}});
+  g_signal_connect(box, "delete-event", G_CALLBACK(KeepUntilClosed), nullptr);
+  Push(OpenDialog{box, true, {}});
   ReleaseKeys();
   gtk_widget_show_all(box);
   if (GtkWidget* button =
@@ -216,16 +279,17 @@ bool DisplayShowFileDialog(const DisplayFileRequest& request) {
     return false;
   }
   GtkWindow* parent = ParentFor(request.owner);
-  const GtkFileChooserAction action =
-      request.save ? GTK_FILE_CHOOSER_ACTION_SAVE : GTK_FILE_CHOOSER_ACTION_OPEN;
-  GtkWidget* dialog = gtk_file_chooser_dialog_new(
-      Utf8FromAnsi(request.title).c_str(), parent, action, "_Cancel", GTK_RESPONSE_CANCEL,
-      request.save ? "_Save" : "_Open", GTK_RESPONSE_ACCEPT, nullptr);
+  GtkWidget* dialog = FreeChooser();
   GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
-  gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
-  gtk_file_chooser_set_local_only(chooser, TRUE);
+  gtk_window_set_title(GTK_WINDOW(dialog), Utf8FromAnsi(request.title).c_str());
+  gtk_file_chooser_set_action(chooser, request.save ? GTK_FILE_CHOOSER_ACTION_SAVE
+                                                    : GTK_FILE_CHOOSER_ACTION_OPEN);
+  if (GtkWidget* accept =
+          gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT)) {
+    gtk_button_set_label(GTK_BUTTON(accept), request.save ? "_Save" : "_Open");
+  }
 
-  OpenDialog d{dialog, false, {}};
+  OpenDialog d{dialog, false, {}, request.filter};
   for (const auto& [description, patterns] : request.filters) {
     GtkFileFilter* filter = gtk_file_filter_new();
     gtk_file_filter_set_name(filter, Utf8FromAnsi(description).c_str());
@@ -247,27 +311,22 @@ bool DisplayShowFileDialog(const DisplayFileRequest& request) {
     g_free(current);
   }
   gtk_file_chooser_set_current_folder(chooser, folder.c_str());
-  if (!request.name.empty()) {
-    if (request.save) {
-      gtk_file_chooser_set_current_name(chooser, Utf8FromAnsi(request.name).c_str());
-    } else {
-      gchar* path = g_build_filename(folder.c_str(), request.name.c_str(), nullptr);
-      if (g_file_test(path, G_FILE_TEST_EXISTS) != 0) {
-        gtk_file_chooser_select_filename(chooser, path);
-      }
-      g_free(path);
+  if (request.save) {
+    gtk_file_chooser_set_current_name(chooser, Utf8FromAnsi(request.name).c_str());
+  } else if (!request.name.empty()) {
+    gchar* path = g_build_filename(folder.c_str(), request.name.c_str(), nullptr);
+    if (g_file_test(path, G_FILE_TEST_EXISTS) != 0) {
+      gtk_file_chooser_select_filename(chooser, path);
     }
+    g_free(path);
   }
-  if (!request.save && (request.flags & OFN_ALLOWMULTISELECT) != 0) {
-    gtk_file_chooser_set_select_multiple(chooser, TRUE);
-  }
-  if (request.save && (request.flags & OFN_OVERWRITEPROMPT) != 0) {
-    gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
-  }
+  gtk_file_chooser_set_select_multiple(
+      chooser, !request.save && (request.flags & OFN_ALLOWMULTISELECT) != 0);
+  gtk_file_chooser_set_do_overwrite_confirmation(
+      chooser, request.save && (request.flags & OFN_OVERWRITEPROMPT) != 0);
   Place(dialog, parent);
-  g_signal_connect(dialog, "response", G_CALLBACK(OnFileResponse),
-                   GSIZE_TO_POINTER(request.filter));
-  Dialogs().push_back(std::move(d));
+  Push(std::move(d));
+  g_object_unref(dialog);  // the stack's reference is the one it needs
   ReleaseKeys();
   gtk_widget_show(dialog);
   gtk_window_present(GTK_WINDOW(dialog));
@@ -289,7 +348,15 @@ void DisplayCloseDialog() {
   }
   const OpenDialog d = Dialogs().back();
   Dialogs().pop_back();
-  gtk_widget_destroy(d.widget);
+  if (d.box) {
+    gtk_widget_destroy(d.widget);
+    g_object_unref(d.widget);
+  } else {
+    for (GtkFileFilter* filter : d.filters) {
+      gtk_file_chooser_remove_filter(GTK_FILE_CHOOSER(d.widget), filter);
+    }
+    PutAwayChooser(d.widget);
+  }
   for (GtkFileFilter* filter : d.filters) {
     g_object_unref(filter);
   }

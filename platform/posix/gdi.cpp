@@ -12,6 +12,7 @@
 
 #include "platform/posix/gdi_internal.h"
 #include "platform/posix/kernel.h"
+#include "platform/posix/testing.h"
 #include "platform/win32.h"
 
 namespace {
@@ -889,3 +890,5 @@ HBRUSH GdiCreatePermanentBrush(COLORREF colour) {
   }
   return reinterpret_cast<HBRUSH>(Register(brush));
 }
+
+size_t PosixLiveGdiObjects() { return Registry().size(); }

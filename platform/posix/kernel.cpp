@@ -357,6 +357,22 @@ void PosixHeapFailAllocation(uint64_t nth) {
   registry.failCountdown = nth;
 }
 
+size_t PosixLiveHeapBlocks() {
+  HeapRegistry& registry = Heaps();
+  std::lock_guard<std::mutex> guard(registry.lock);
+  size_t blocks = 0;
+  for (const Heap* heap : registry.heaps) {
+    blocks += heap->blocks.size();
+  }
+  return blocks;
+}
+
+size_t PosixOpenFileHandles() {
+  FileTable& table = Files();
+  std::lock_guard<std::mutex> guard(table.lock);
+  return table.handles.size();
+}
+
 // ---------------------------------------------------------------------------
 // Files
 

@@ -11,6 +11,7 @@
 
 #include "platform/posix/display.h"
 #include "platform/posix/kernel.h"
+#include "platform/posix/testing.h"
 #include "platform/posix/user_internal.h"
 
 namespace user {
@@ -2061,3 +2062,5 @@ BOOL SystemParametersInfoA(UINT action, UINT param, PVOID value, UINT) {
       return FALSE;
   }
 }
+
+size_t PosixLiveWindows() { return user::TheState().windows.size(); }

@@ -8,8 +8,9 @@ shows against kelpie-render's pictures, pixel for pixel.
 
   session  the window and its place, Load through the menu and the chooser,
            the space bar, the Info box, closing (times Load and space)
-  chooser  cancelling, a folder typed as the name, a file whose name is not
-           UTF-8, a greyed menu entry, a short file after a full one
+  chooser  cancelling (without a GTK complaint), a folder typed as the name, a
+           file whose name is not UTF-8, a greyed menu entry, a short file
+           after a full one
   memory   under Valgrind: no invalid access, and nothing of ours lost per
            Load (2 and 10 loads lose the same in records with a frame in our
            sources or binary; GTK's own are in valgrind.supp)
@@ -532,6 +533,9 @@ def part_chooser(args, desk, results):
             kelpie.cancel_chooser()
             kelpie.about()
             results.picture(kelpie, card, STEP, "Cancel leaves the picture as it was")
+            with open(kelpie.log_path, errors="replace") as log:
+                results.check("-CRITICAL" not in log.read(),
+                              f"GTK complained after Escape in the chooser (see {kelpie.log_path})")
 
             # A folder typed as the name opens the folder; nothing is loaded.
             chooser = kelpie.open_chooser()

@@ -398,21 +398,28 @@ TEST_F(FileDialogTest, CancelOrAPathThatDoesNotFitAnswersFalse) {
 
 // With OFN_PATHMUSTEXIST a missing folder is refused, and a folder is no
 // file; the dialog stays up for the next choice. Names count from the
-// dialog's folder.
+// dialog's folder, and ".." is left to the kernel: "missing/.." names no
+// folder, and "link/.." is the parent of the link's target.
 TEST_F(FileDialogTest, ChoicesTheFlagsForbidAreRefusedAndTheDialogStaysUp) {
   const std::string initial = folder_.Path();
   ofn_.lpstrInitialDir = initial.c_str();
+  std::filesystem::create_directories(folder_.PathOf("deep/target"));
+  std::filesystem::create_directory_symlink(folder_.PathOf("deep/target"), folder_.PathOf("link"));
   const std::string missingFolder = folder_.PathOf("nowhere/x.scr");
   HeadlessAnswerFileDialog(missingFolder);
   HeadlessAnswerFileDialog(folder_.Path());
-  HeadlessAnswerFileDialog("sub/../x.scr");
+  HeadlessAnswerFileDialog("missing/../x.scr");
+  HeadlessAnswerFileDialog(".//link/./../x.scr");
   ASSERT_TRUE(GetOpenFileNameA(&ofn_));
-  EXPECT_EQ(std::string(buffer_), folder_.PathOf("x.scr"));  // no need to exist
+  EXPECT_EQ(std::string(buffer_), folder_.PathOf("link/../x.scr"));
+  const std::string reached = folder_.Write("deep/x.scr", {1});
+  EXPECT_TRUE(std::filesystem::equivalent(buffer_, reached));
   std::vector<std::string> refused;
   for (const auto& [path, why] : HeadlessLastFileDialog().refused) {
     refused.push_back(path);
   }
-  EXPECT_EQ(refused, (std::vector<std::string>{missingFolder, folder_.Path()}));
+  EXPECT_EQ(refused, (std::vector<std::string>{missingFolder, folder_.Path(),
+                                               folder_.PathOf("missing/../x.scr")}));
 }
 
 TEST_F(FileDialogTest, MultipleSelectionListsTheFolderAndTheNames) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/posix/headless.h"
+#include "platform/posix/testing.h"
 #include "tests/support/screen_oracle.h"
 #include "tests/support/temp_files.h"
 #include "toolkit/gfx/image.h"
@@ -199,6 +200,48 @@ TEST_F(ViewerTest, EachFileThatOpensReplacesTheWholeScreen) {
     screen.resize(6912, 0);
     EXPECT_TRUE(Same(shown[i], Expected(screen, 0))) << sizes[i] << " bytes";
   }
+}
+
+// What our layer holds alive: GDI objects, windows, file handles, heap blocks.
+struct Live {
+  size_t gdiObjects, windows, files, heapBlocks;
+  bool operator==(const Live&) const = default;
+};
+std::ostream& operator<<(std::ostream& out, const Live& l) {
+  return out << l.gdiObjects << " GDI objects, " << l.windows << " windows, " << l.files
+             << " files, " << l.heapBlocks << " heap blocks";
+}
+Live CountLive() {
+  return Live{PosixLiveGdiObjects(), PosixLiveWindows(), PosixOpenFileHandles(),
+              PosixLiveHeapBlocks()};
+}
+
+// A thousand Loads, each read and drawn, hold no more than the first:
+// whatever a Load takes, the next one gives back.
+TEST_F(ViewerTest, AThousandLoadsHoldNoMoreThanTheFirst) {
+  constexpr size_t kCycles = 1000;
+  const auto first = RandomScreen(12);
+  const auto second = RandomScreen(13);
+  const std::string paths[] = {folder_.Write("first.scr", first),
+                               folder_.Write("second.scr", second)};
+  std::vector<Live> live;
+  live.reserve(kCycles);
+  for (size_t i = 0; i < kCycles; ++i) {
+    StepLoad(paths[i % 2]);
+    Step([&live] { live.push_back(CountLive()); });
+  }
+  oracle::Image shown;
+  StepCapture(&shown);
+  Run();
+  ASSERT_EQ(live.size(), kCycles);
+  for (size_t i = 1; i < kCycles; ++i) {
+    if (live[i] != live[0]) {
+      ADD_FAILURE() << "after cycle " << i + 1 << ": " << live[i] << "; after the first: "
+                    << live[0];
+      break;
+    }
+  }
+  EXPECT_TRUE(Same(shown, Expected(second, 0)));
 }
 
 TEST_F(ViewerTest, SpaceBeforeAnyLoadShowsBlackWithoutMarks) {

@@ -1,14 +1,17 @@
 // File requester on our layer where only our layer can set the scene: memory
-// that runs out while the requester prepares or guards, and another program in
-// the foreground.
+// that runs out while the requester prepares or guards, another program in
+// the foreground, and chosen paths up to the longest the kernel opens.
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "platform/posix/headless.h"
 #include "platform/posix/testing.h"
 #include "tests/support/runtime_fixture.h"
+#include "tests/support/temp_files.h"
 #include "toolkit/io/requester.h"
 #include "toolkit/io/requester_internal.h"
 
@@ -86,6 +89,41 @@ TEST_F(RequesterPosixTest, WithAnotherProgramInFrontThereIsNoOwnerAndEveryWindow
   ModalGuard(0);
   EXPECT_TRUE(IsWindowEnabled(first));
   EXPECT_TRUE(IsWindowEnabled(second));
+}
+
+// A path that does not fit the 260-byte buffer makes the dialog fail with
+// FNERR_BUFFERTOOSMALL; the requester asks again with the size the dialog
+// named, and the second choice comes back whole.
+TEST_F(RequesterPosixTest, PathLongerThanTheBufferIsAskedForAgainAndComesBackWhole) {
+  TempFolder folder;
+  std::string deep = folder.Path();
+  while (deep.size() < 3900) {
+    deep += "/" + std::string(100, 'd');
+  }
+  std::filesystem::create_directories(deep);
+  const auto pathOf = [](const std::string& in, size_t length) {
+    return in + "/" + std::string(length - in.size() - 1, 'n');
+  };
+  const struct {
+    std::string path;
+    int dialogs;
+  } cases[] = {
+      {pathOf(folder.Path(), 259), 1},
+      {pathOf(folder.Path(), 260), 2},
+      {pathOf(deep, 4095), 2},  // PATH_MAX with its terminating zero
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path.size());
+    HeadlessAnswerFileDialog(c.path);
+    HeadlessAnswerFileDialog(c.path);
+    const int shown = HeadlessLastFileDialog().shown;
+    const std::string result = TakeResult(
+        [](intptr_t start) { RequestOpenFile(start, "t", nullptr, "*.*|*.*;", 0); });
+    EXPECT_EQ(result, c.path);
+    EXPECT_EQ(HeadlessLastFileDialog().shown - shown, c.dialogs);
+    EXPECT_EQ(RequestNameBuffer(), nullptr);
+    HeadlessClearAnswers();
+  }
 }
 
 }  // namespace

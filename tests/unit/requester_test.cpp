@@ -168,6 +168,28 @@ TEST_F(RequestSetupTest, NameThatDoesNotFitTheBufferIsNotProposed) {
   EXPECT_EQ(ProposedName(), tooLong);
 }
 
+// The dialog said FNERR_BUFFERTOOSMALL and left the size it needs in the
+// buffer's first two bytes: the next dialog gets a buffer of that size, with
+// the proposal that now fits; a size no larger than the buffer's asks nothing.
+TEST_F(RequestSetupTest, BufferTooSmallGrowsTheBufferToTheSizeTheDialogNeeds) {
+  const std::string name(300, 'n');
+  Prepare(("dir" + std::string(1, REQUEST_FOLDER_SEPARATOR) + name).c_str());
+  EXPECT_EQ(ProposedName(), "");
+  for (const WORD needed : {WORD{260}, WORD{2}}) {
+    std::memcpy(setup_.dialog.lpstrFile, &needed, sizeof needed);
+    EXPECT_FALSE(RequestDialogGrow(&setup_)) << needed;
+    EXPECT_EQ(setup_.dialog.nMaxFile, 260u);
+  }
+  const WORD needed = 4097;
+  std::memcpy(setup_.dialog.lpstrFile, &needed, sizeof needed);
+  ASSERT_TRUE(RequestDialogGrow(&setup_));
+  EXPECT_EQ(setup_.dialog.nMaxFile, 4097u);
+  EXPECT_EQ(setup_.dialog.lpstrFile, RequestNameBuffer());
+  EXPECT_EQ(ProposedName(), name);
+  EXPECT_EQ(setup_.dialog.lpstrFile[4096], '\0');
+  EXPECT_EQ(InitialDirectory(), "dir");
+}
+
 // ---------------------------------------------------------------------------
 // What the dialog's answer becomes
 

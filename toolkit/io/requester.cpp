@@ -18,6 +18,10 @@ const char* EmptyResult(intptr_t start) {
   return out;
 }
 
+BOOL ShowFileDialog(OPENFILENAMEA* dialog, int32_t save) {
+  return save != 0 ? GetSaveFileNameA(dialog) : GetOpenFileNameA(dialog);
+}
+
 }  // namespace
 
 const char* RequestFile(intptr_t start, int32_t flags, const char* title, const char* defaultFile,
@@ -33,7 +37,12 @@ const char* RequestFile(intptr_t start, int32_t flags, const char* title, const 
     setup.dialog.hwndOwner = RequestOwner();
     ModalGuard(1);
     dialogUp = true;
-    chosen = save != 0 ? GetSaveFileNameA(&setup.dialog) : GetOpenFileNameA(&setup.dialog);
+    chosen = ShowFileDialog(&setup.dialog, save);
+    // A chosen path longer than the buffer: ask again with the size it needs.
+    while (chosen == FALSE && CommDlgExtendedError() == FNERR_BUFFERTOOSMALL &&
+           RequestDialogGrow(&setup)) {
+      chosen = ShowFileDialog(&setup.dialog, save);
+    }
     dialogUp = false;
     ModalGuard(0);
     RequestDialogRelease(&setup);

@@ -11,6 +11,7 @@ struct RequestDialogSetup {
   OPENFILENAMEA dialog;  // everything the dialog is handed
   char* filter;          // program-heap block behind lpstrFilter
   char* defaultCopy;     // program-heap copy of the default file, or null
+  const char* proposal;  // the name proposed in the file-name buffer (in defaultCopy), or null
 };
 
 // Makes a new file-name buffer (freeing one still held), the filter text and
@@ -18,6 +19,11 @@ struct RequestDialogSetup {
 // False when a block could not be had; nothing is held then.
 bool RequestDialogPrepare(RequestDialogSetup* setup, int32_t flags, const char* title,
                           const char* defaultFile, const char* patterns, int32_t patternPosition);
+// After the dialog reported FNERR_BUFFERTOOSMALL with the size it needs in
+// the buffer's first two bytes: a new file-name buffer of that size with the
+// same proposal, handed to setup->dialog. False (the old buffer kept) when the
+// size is no larger than the buffer's or the block cannot be had.
+bool RequestDialogGrow(RequestDialogSetup* setup);
 // Frees the filter text and the default copy; the file-name buffer stays.
 void RequestDialogRelease(RequestDialogSetup* setup);
 

@@ -89,6 +89,18 @@ const char* MultipleResult(intptr_t start) {
   return EmitResult(start, state.directory, directoryLength, buffer + nameOffset, nameLength);
 }
 
+// The proposed name into the fresh (zero-filled) file-name buffer; a name
+// that does not fit is not proposed at all rather than cut short.
+void Propose(const char* name) {
+  if (name == nullptr) {
+    return;
+  }
+  const size_t length = std::strlen(name);
+  if (length < static_cast<size_t>(state.nameBufferSize)) {
+    std::memcpy(state.nameBuffer, name, length);
+  }
+}
+
 BOOL CALLBACK DisableWindow(HWND window, LPARAM /*unused*/) {
   const DWORD thread = GetCurrentThreadId();
   if (GetWindowThreadProcessId(window, nullptr) != thread) {
@@ -209,14 +221,10 @@ bool RequestDialogPrepare(RequestDialogSetup* setup, int32_t flags, const char* 
         break;
       }
     }
-    // A name that does not fit is not proposed at all rather than cut short.
-    const size_t nameLength = std::strlen(name);
-    if (nameLength < static_cast<size_t>(size)) {
-      std::memcpy(state.nameBuffer, name, nameLength);
+    if (FileNameIsValid(name) != 0) {
+      setup->proposal = name;
     }
-    if (FileNameIsValid(state.nameBuffer) == 0) {
-      state.nameBuffer[0] = '\0';
-    }
+    Propose(setup->proposal);
   }
 
   OPENFILENAMEA& dialog = setup->dialog;
@@ -232,11 +240,34 @@ bool RequestDialogPrepare(RequestDialogSetup* setup, int32_t flags, const char* 
   return true;
 }
 
+bool RequestDialogGrow(RequestDialogSetup* setup) {
+  if (state.nameBuffer == nullptr || state.nameBufferSize < static_cast<int32_t>(sizeof(WORD))) {
+    return false;
+  }
+  WORD needed = 0;
+  std::memcpy(&needed, state.nameBuffer, sizeof needed);
+  if (needed <= state.nameBufferSize) {
+    return false;
+  }
+  char* grown = static_cast<char*>(ProgramAllocate(needed));
+  if (grown == nullptr) {
+    return false;
+  }
+  ProgramFree(state.nameBuffer);
+  state.nameBuffer = grown;
+  state.nameBufferSize = needed;
+  Propose(setup->proposal);
+  setup->dialog.lpstrFile = grown;
+  setup->dialog.nMaxFile = needed;
+  return true;
+}
+
 void RequestDialogRelease(RequestDialogSetup* setup) {
   ProgramFree(setup->filter);
   ProgramFree(setup->defaultCopy);
   setup->filter = nullptr;
   setup->defaultCopy = nullptr;
+  setup->proposal = nullptr;
 }
 
 const char* RequestFileResult(intptr_t start, int32_t flags, BOOL chosen) {
