@@ -6,7 +6,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 JOBS="${JOBS:-$(nproc)}"
 
 # Packages for building natively and for Windows, and for running the tests.
-BUILD_PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev googletest libbenchmark-dev libstb-dev)
+BUILD_PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev googletest libbenchmark-dev libpng-dev)
 WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 xvfb xauth)
 # The desktop: GTK 3 for building kelpie itself, and for its end-to-end tests an
 # X server, a small window manager, xdotool to drive it, xwininfo/xprop and

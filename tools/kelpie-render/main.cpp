@@ -1,12 +1,15 @@
-// kelpie-render: renders a screen file to an 8-bit RGB PNG through the same
+// kelpie-render: renders a screen file to an indexed PNG through the same
 // toolkit as the viewer (start-up, file service, drawing, screen image).
 //
 // Exit codes: 0 written; 1 the input could not be read or the output could not
-// be written (one line on stderr, no output left behind); 2 wrong arguments.
-#include <cerrno>
+// (or must not) be written: one line on stderr, no file changed; 2 wrong
+// arguments.
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -19,14 +22,12 @@
 #include "toolkit/gfx/draw.h"
 #include "toolkit/gfx/image.h"
 #include "toolkit/io/file.h"
-#include "tools/kelpie-render/arguments.h"
 #include "viewer/render/render.h"
 #include "viewer/render/screen.h"
 
-// Debian's libstb-dev; only the in-memory writer is used.
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STBI_WRITE_NO_STDIO
-#include <stb_image_write.h>
+#include "tools/kelpie-render/arguments.h"
+#include "tools/kelpie-render/output_file.h"
+#include "tools/kelpie-render/png_encode.h"
 
 namespace fs = std::filesystem;
 
@@ -34,6 +35,7 @@ namespace {
 
 constexpr int EXIT_FAILED = 1;
 constexpr int EXIT_USAGE = 2;
+constexpr size_t PALETTE_SIZE = 256;
 
 constexpr const char* USAGE = "usage: kelpie-render [--white-seams] INPUT OUTPUT.png";
 
@@ -65,6 +67,11 @@ std::string OpenErrorText(DWORD error) {
     default:
       return "cannot be opened (error " + std::to_string(error) + ")";
   }
+}
+
+std::string ReadErrorText(DWORD error) {
+  return error == ERROR_ACCESS_DENIED ? "permission denied"
+                                      : "cannot be read (error " + std::to_string(error) + ")";
 }
 
 // Any file is a screen, but only a regular one: a FIFO or device could block
@@ -116,97 +123,106 @@ class Toolkit {
   HANDLE heap_;
 };
 
-// The rendered picture as rows of R, G, B bytes, or empty after a failure
-// (already reported).
-std::vector<unsigned char> RenderFile(const std::string& input, int32_t seamColourMode) {
+// Reads the screen; a short file leaves the rest of the zero-filled buffer as it
+// is. The file service counts bytes only, so the platform's last error tells a
+// failed read from the end of the file; after a short count, the next read
+// reports the error or the end.
+bool ReadScreen(unsigned char* screen) {
+  int32_t total = 0;
+  while (total < SCREEN_SIZE) {
+    SetLastError(ERROR_SUCCESS);
+    const int32_t got = FileReadData(0, screen + total, SCREEN_SIZE - total);
+    if (GetLastError() != ERROR_SUCCESS) {
+      return false;
+    }
+    if (got <= 0) {
+      break;
+    }
+    total += got;
+  }
+  return true;
+}
+
+// Row y (from the top) of a bottom-up 32-bit DIB section, as 0x00RRGGBB.
+const uint32_t* ImageRow(const BITMAP& info, int32_t y) {
+  return static_cast<const uint32_t*>(info.bmBits) +
+         static_cast<size_t>(info.bmHeight - 1 - y) * static_cast<size_t>(info.bmWidthBytes / 4);
+}
+
+void TakeRgb(const BITMAP& info, PngPicture* picture) {
+  picture->palette.clear();
+  picture->pixels.resize(picture->pixels.size() * 3);
+  unsigned char* out = picture->pixels.data();
+  for (int32_t y = 0; y < info.bmHeight; ++y) {
+    const uint32_t* row = ImageRow(info, y);
+    for (int32_t x = 0; x < info.bmWidth; ++x) {
+      *out++ = static_cast<unsigned char>(row[x] >> 16);
+      *out++ = static_cast<unsigned char>(row[x] >> 8);
+      *out++ = static_cast<unsigned char>(row[x]);
+    }
+  }
+}
+
+// The picture's rows out of the image (a bottom-up 32-bit DIB section), as
+// indices into the colours it holds; as R, G, B bytes should there be more
+// than a palette takes.
+bool TakePicture(HBITMAP image, PngPicture* picture) {
+  BITMAP info{};
+  GdiFlush();
+  if (GetObjectA(image, static_cast<int>(sizeof info), &info) == 0 || info.bmBits == nullptr ||
+      info.bmBitsPixel != 32) {
+    return false;
+  }
+  picture->width = info.bmWidth;
+  picture->height = info.bmHeight;
+  const auto width = static_cast<size_t>(info.bmWidth);
+  const auto pixelCount = width * static_cast<size_t>(info.bmHeight);
+  picture->pixels.resize(pixelCount);
+  picture->palette.reserve(PALETTE_SIZE);
+  size_t last = 0;  // runs are long: try the previous pixel's colour first
+  for (int32_t y = 0; y < info.bmHeight; ++y) {
+    const uint32_t* row = ImageRow(info, y);
+    unsigned char* out = picture->pixels.data() + width * static_cast<size_t>(y);
+    for (size_t x = 0; x < width; ++x) {
+      const uint32_t rgb = row[x] & 0xFFFFFF;
+      std::vector<uint32_t>& palette = picture->palette;
+      if (palette.empty() || palette[last] != rgb) {
+        last = std::find(palette.begin(), palette.end(), rgb) - palette.begin();
+        if (last == palette.size()) {
+          if (last == PALETTE_SIZE) {
+            TakeRgb(info, picture);
+            return true;
+          }
+          palette.push_back(rgb);
+        }
+      }
+      out[x] = static_cast<unsigned char>(last);
+    }
+  }
+  return true;
+}
+
+// The rendered picture, or false after a failure (already reported).
+bool RenderFile(const std::string& input, int32_t seamColourMode, PngPicture* picture) {
   Toolkit toolkit;
   const RenderBuffers buffers = RenderBuffersAllocate();
   if (!buffers.Complete() ||
-      ImageCreate(SCREEN_IMAGE, SCREEN_IMAGE_WIDTH, SCREEN_IMAGE_HEIGHT) == 0) {
+      ImageCreate(SCREEN_IMAGE, SCREEN_IMAGE_WIDTH, SCREEN_IMAGE_HEIGHT, 32) == 0) {
     Fail(input, "out of memory");
-    return {};
+    return false;
   }
   if (FileOpenRead(0, input.c_str()) == 0) {
     Fail(input, OpenErrorText(GetLastError()));
-    return {};
+    return false;
   }
-  // A short file leaves the rest of the zero-filled buffer as it is.
-  FileReadData(0, buffers.screen, SCREEN_SIZE);
-
+  if (!ReadScreen(buffers.screen)) {
+    Fail(input, ReadErrorText(GetLastError()));
+    return false;
+  }
   RenderSetState(buffers.State());
   RenderScreen(seamColourMode);
-
-  if (DrawBegin(ImageDrawTarget(SCREEN_IMAGE)) == nullptr) {
+  if (!TakePicture(ImageHandle(SCREEN_IMAGE), picture)) {
     Fail(input, "the screen image cannot be read");
-    return {};
-  }
-  std::vector<unsigned char> rgb;
-  rgb.reserve(static_cast<size_t>(SCREEN_IMAGE_WIDTH) * SCREEN_IMAGE_HEIGHT * 3);
-  for (int32_t y = 0; y < SCREEN_IMAGE_HEIGHT; ++y) {
-    for (int32_t x = 0; x < SCREEN_IMAGE_WIDTH; ++x) {
-      const uint32_t colour = DrawReadPixel(x, y);  // 0x00BBGGRR
-      rgb.push_back(static_cast<unsigned char>(colour & 0xFF));
-      rgb.push_back(static_cast<unsigned char>((colour >> 8) & 0xFF));
-      rgb.push_back(static_cast<unsigned char>((colour >> 16) & 0xFF));
-    }
-  }
-  DrawEnd();
-  return rgb;
-}
-
-void AppendBytes(void* context, void* data, int size) {
-  auto* out = static_cast<std::vector<unsigned char>*>(context);
-  const auto* bytes = static_cast<const unsigned char*>(data);
-  out->insert(out->end(), bytes, bytes + size);
-}
-
-std::string ErrnoText(int error) { return std::generic_category().message(error); }
-
-// Writes beside the output and renames into place, so that a failure never
-// leaves a partial OUTPUT (nor the temporary file).
-bool WriteOutput(const std::string& output, const std::vector<unsigned char>& rgb) {
-  std::vector<unsigned char> png;
-  if (stbi_write_png_to_func(AppendBytes, &png, SCREEN_IMAGE_WIDTH, SCREEN_IMAGE_HEIGHT, 3,
-                             rgb.data(), SCREEN_IMAGE_WIDTH * 3) == 0) {
-    Fail(output, "the PNG could not be encoded");
-    return false;
-  }
-  const fs::path target(output);
-  if (!target.has_filename()) {
-    Fail(output, "is not a file name");
-    return false;
-  }
-  const fs::path temp = target.parent_path() / ("." + target.filename().string() + "." +
-                                                std::to_string(GetCurrentProcessId()) + ".tmp");
-
-  errno = 0;
-  std::FILE* file = std::fopen(temp.string().c_str(), "wb");
-  if (file == nullptr) {
-    Fail(output, ErrnoText(errno));
-    return false;
-  }
-  int error = 0;
-  if (std::fwrite(png.data(), 1, png.size(), file) != png.size()) {
-    error = errno;
-  }
-  if (std::fflush(file) != 0 && error == 0) {
-    error = errno;
-  }
-  if (std::fclose(file) != 0 && error == 0) {
-    error = errno;
-  }
-  if (error != 0) {
-    std::error_code ignored;
-    fs::remove(temp, ignored);
-    Fail(output, ErrnoText(error));
-    return false;
-  }
-  std::error_code renameError;
-  fs::rename(temp, target, renameError);
-  if (renameError) {
-    std::error_code ignored;
-    fs::remove(temp, ignored);
-    Fail(output, renameError.message());
     return false;
   }
   return true;
@@ -214,7 +230,9 @@ bool WriteOutput(const std::string& output, const std::vector<unsigned char>& rg
 
 }  // namespace
 
-int main(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
   const RenderArguments arguments = ParseRenderArguments(argc, argv);
   if (arguments.action == RenderArguments::Action::kHelp) {
     PrintHelp();
@@ -234,12 +252,31 @@ int main(int argc, char** argv) {
   if (!CheckInput(input)) {
     return EXIT_FAILED;
   }
-  const std::vector<unsigned char> rgb = RenderFile(input, seamColourMode);
-  if (rgb.empty()) {
+  const std::string refusal = OutputRefusal(input, output);
+  if (!refusal.empty()) {
+    Fail(output, refusal);
     return EXIT_FAILED;
   }
-  if (!WriteOutput(output, rgb)) {
+  PngPicture picture;
+  if (!RenderFile(input, seamColourMode, &picture)) {
+    return EXIT_FAILED;
+  }
+  std::vector<unsigned char> png;
+  std::string error;
+  if (!PngEncode(picture, &png, &error) || !ReplaceOutput(output, png, &error)) {
+    Fail(output, error);
     return EXIT_FAILED;
   }
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::fputs("kelpie-render: out of memory\n", stderr);
+    return EXIT_FAILED;
+  }
 }

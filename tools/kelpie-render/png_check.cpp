@@ -1,6 +1,7 @@
-// Test helper for kelpie-render's test.sh: reads PNGs back with stb_image.
+// Test helper for kelpie-render's test.sh: reads PNGs back with libpng.
 //
-//   kelpie-render-png-check size PNG                 prints WIDTHxHEIGHTxCHANNELS
+//   kelpie-render-png-check size PNG                 prints WIDTHxHEIGHT and "palette
+//                                      COLOURS" or "rgb"
 //   kelpie-render-png-check pixel PNG X Y            prints the pixel as RRGGBB
 //   kelpie-render-png-check same PNG SCREEN MODE     exit 0 when PNG is exactly what
 //                                      RenderScreen(MODE) draws for SCREEN
@@ -19,21 +20,37 @@
 #include "viewer/render/render.h"
 #include "viewer/render/screen.h"
 
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_ONLY_PNG
-#include <stb_image.h>
+#include <png.h>
+
+#include <vector>
 
 namespace {
 
 struct Png {
-  int width = 0, height = 0, channels = 0;
-  stbi_uc* pixels = nullptr;  // RGB, as stored
-  explicit Png(const char* path) { pixels = stbi_load(path, &width, &height, &channels, 3); }
-  ~Png() { stbi_image_free(pixels); }
-  Png(const Png&) = delete;
-  Png& operator=(const Png&) = delete;
+  int width = 0, height = 0;
+  bool indexed = false;
+  unsigned colours = 0;
+  std::vector<png_byte> pixels;  // RGB
+  std::string error;
+  explicit Png(const char* path) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (png_image_begin_read_from_file(&image, path) != 0) {
+      indexed = (image.format & PNG_FORMAT_FLAG_COLORMAP) != 0;
+      colours = image.colormap_entries;
+      image.format = PNG_FORMAT_RGB;
+      pixels.resize(PNG_IMAGE_SIZE(image));
+      if (png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr) != 0) {
+        width = static_cast<int>(image.width);
+        height = static_cast<int>(image.height);
+      }
+    }
+    error = image.message;
+    png_image_free(&image);
+  }
+  bool Read() const { return width > 0; }
   uint32_t Rgb(int x, int y) const {
-    const stbi_uc* p = pixels + (static_cast<size_t>(y) * width + x) * 3;
+    const png_byte* p = pixels.data() + (static_cast<size_t>(y) * width + x) * 3;
     return (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
   }
 };
@@ -108,12 +125,16 @@ int main(int argc, char** argv) {
   }
   const std::string command = argv[1];
   const Png png(argv[2]);
-  if (png.pixels == nullptr) {
-    std::fprintf(stderr, "%s: not a PNG (%s)\n", argv[2], stbi_failure_reason());
+  if (!png.Read()) {
+    std::fprintf(stderr, "%s: not a PNG (%s)\n", argv[2], png.error.c_str());
     return 1;
   }
   if (command == "size" && argc == 3) {
-    std::printf("%dx%dx%d\n", png.width, png.height, png.channels);
+    if (png.indexed) {
+      std::printf("%dx%d palette %u\n", png.width, png.height, png.colours);
+    } else {
+      std::printf("%dx%d rgb\n", png.width, png.height);
+    }
     return 0;
   }
   if (command == "pixel" && argc == 5) {

@@ -55,11 +55,11 @@ run --bogus "$samples/testcard.scr" "$work/x.png"
 expect_eq "unknown option exit" "$code" 2
 expect_file_absent "$work/x.png"
 
-# --- the test card, both seam modes: 768x576 RGB, identical to an in-process
+# --- the test card, both seam modes: 768x576 with a palette of its colours, identical to an in-process
 # render, with known colours at known places
 run "$samples/testcard.scr" "$work/card.png"
 expect_eq "test card exit" "$code" 0
-expect_eq "test card size" "$("$check" size "$work/card.png")" 768x576x3
+expect_eq "test card size" "$("$check" size "$work/card.png")" "768x576 palette 30"
 expect_success "test card differs from render" "$check" same "$work/card.png" "$samples/testcard.scr" 0
 # Row 7 (paper white), column 2 (ink red), first line all ink.
 expect_eq "red ink" "$("$check" pixel "$work/card.png" 51 168)" B40000
@@ -78,10 +78,27 @@ run "$samples/gradient.scr" "$work/gradient.png"
 expect_eq "gradient exit" "$code" 0
 expect_success "gradient differs" "$check" same "$work/gradient.png" "$samples/gradient.scr" 0
 
-# An existing output is replaced whole.
+# An existing output is replaced whole, keeping its permissions; another hard
+# link to it keeps the old picture.
+chmod 600 "$work/card.png"
+ln "$work/card.png" "$work/card-link.png"
 run "$samples/gradient.scr" "$work/card.png"
 expect_success "output not replaced" "$check" same "$work/card.png" "$samples/gradient.scr" 0
+expect_eq "replaced output's mode" "$(stat -c %a "$work/card.png")" 600
+expect_success "other link changed" "$check" same "$work/card-link.png" "$samples/testcard.scr" 0
 no_temp_files "$work"
+
+# A symbolic link planted at a temporary name (pid-based names are guessable)
+# is neither followed nor left as the output.
+echo precious >"$work/victim"
+# shellcheck disable=SC2016 # expanded by the inner shell, whose pid kelpie-render keeps
+timeout 60 bash -c 'for name in "$3/.planted.png.$$.tmp" "$3/planted.png.tmp"; do
+  ln -s "$3/victim" "$name"; done; exec "$1" "$2" "$3/planted.png"' \
+  _ "$render" "$samples/testcard.scr" "$work" 2>"$work/stderr"
+expect_eq "planted link: exit" "$?" 0
+expect_success "planted link: target changed" grep -qx precious "$work/victim"
+expect_success "planted link: output not a regular file" test -f "$work/planted.png" -a ! -L "$work/planted.png"
+rm -f "$work"/.planted.png.*.tmp "$work/planted.png.tmp"
 
 # --- short inputs render over zeros
 head -c 100 "$samples/testcard.scr" >"$work/short.scr"
@@ -119,6 +136,31 @@ if [ "$(id -u)" -ne 0 ]; then # root reads anything
   expect_refused "unreadable input" "$work/locked.scr"
   expect_file_absent "$work/out5.png"
 fi
+
+run /proc/self/mem "$work/out6.png" # the read fails (EIO)
+expect_refused "input read error" /proc/self/mem
+expect_file_absent "$work/out6.png"
+
+# --- outputs that are refused: the input by any name, links, non-regular
+# files. Exit 1, and every file stays as it was.
+cp "$samples/testcard.scr" "$work/in.scr"
+ln "$work/in.scr" "$work/in-hardlink.scr"
+ln -s in.scr "$work/in-symlink.png"
+mkfifo "$work/out.fifo"
+refused=("$work/in.scr" "$work/./in.scr" "$work/in-hardlink.scr" "$work/in-symlink.png" "$work/out.fifo")
+if [ "$(id -u)" -eq 0 ]; then # a device node of our own: /dev/null's numbers
+  mknod "$work/null" c 1 3
+  refused+=("$work/null")
+fi
+for output in "${refused[@]}"; do
+  run "$work/in.scr" "$output"
+  expect_refused "output $output" "$output"
+done
+expect_success "input changed" cmp -s "$work/in.scr" "$samples/testcard.scr"
+expect_success "symbolic link replaced" test -L "$work/in-symlink.png"
+expect_success "FIFO replaced" test -p "$work/out.fifo"
+if [ -e "$work/null" ]; then expect_success "device replaced" test -c "$work/null"; fi
+no_temp_files "$work"
 
 # --- outputs that cannot be written: exit 1, nothing left behind
 run "$samples/testcard.scr" "$work/no/such/folder/out.png"
