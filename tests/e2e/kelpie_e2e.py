@@ -8,8 +8,8 @@ shows against kelpie-render's pictures, pixel for pixel.
 
   session  the window and its place, Load through the menu and the chooser,
            the space bar, the Info box, closing (times Load and space)
-  chooser  cancelling (without a GTK complaint), a folder typed as the name, a
-           file whose name is not UTF-8, a greyed menu entry
+  chooser  cancelling (without a GTK complaint), a folder typed as the name, a file whose name is not
+           UTF-8, a greyed menu entry
   memory   under Valgrind: no invalid access, and nothing lost per Load
            (2 and 10 loads lose the same)
 
