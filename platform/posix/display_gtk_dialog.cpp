@@ -5,10 +5,11 @@
 // responses, the default button focused, the icon of the MB_ICON style;
 // Escape and the close box reported as such, the close box offered only
 // where the box may be closed), DisplayShowFileDialog (a
-// GtkFileChooserDialog for opening or saving: the title, the type list with
-// its entry in use, the folder or the current directory, the proposed name,
-// several files where OFN_ALLOWMULTISELECT asks, the overwrite question
-// where OFN_OVERWRITEPROMPT does), DisplayRefuseFile (a message over the
+// GtkFileChooserDialog for opening or saving, one kept hidden between
+// dialogs: the title, the type list with its entry in use, the folder or the
+// current directory, the proposed name, several files where
+// OFN_ALLOWMULTISELECT asks, the overwrite question where OFN_OVERWRITEPROMPT
+// does), DisplayRefuseFile (a message over the
 // chooser, which stays up), DisplayCloseDialog. Both are modal and
 // transient for their owner's window; none runs a loop of its own: the
 // user's answer is reported through InputMessageBoxAction or
@@ -311,6 +312,7 @@ bool DisplayShowFileDialog(const DisplayFileRequest& request) {
     g_free(current);
   }
   gtk_file_chooser_set_current_folder(chooser, folder.c_str());
+  gtk_file_chooser_unselect_all(chooser);  // nothing of the last dialog's choice
   if (request.save) {
     gtk_file_chooser_set_current_name(chooser, Utf8FromAnsi(request.name).c_str());
   } else if (!request.name.empty()) {

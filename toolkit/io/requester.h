@@ -18,7 +18,8 @@ constexpr char REQUEST_FOLDER_SEPARATOR = '/';
 // RequestFile flags.
 constexpr int32_t REQUEST_MULTIPLE = 1;  // several files may be chosen
 
-// File-name buffer sizes, terminating zero included.
+// File-name buffer sizes, terminating zero included. A chosen path that does
+// not fit is asked for again with a buffer of the size the dialog names.
 constexpr int32_t REQUEST_NAME_SIZE = 260;
 constexpr int32_t REQUEST_MULTIPLE_NAME_SIZE = 512000;
 
