@@ -172,6 +172,20 @@ expect_refused "output is a folder" "$work/taken.png"
 no_temp_files "$work"
 expect_eq "folder untouched" "$(find "$work/taken.png" | wc -l)" 1
 
+# A write that fails part way (file size limit, EFBIG) leaves the old output.
+mkdir "$work/limited"
+cp "$samples/testcard.scr" "$work/limited/out.png"
+(
+  trap '' XFSZ
+  ulimit -f 1
+  run "$samples/testcard.scr" "$work/limited/out.png"
+  exit "$code"
+)
+code=$?
+expect_refused "failed write" "$work/limited/out.png"
+expect_success "failed write changed the output" cmp -s "$work/limited/out.png" "$samples/testcard.scr"
+no_temp_files "$work/limited"
+
 if [ "$(id -u)" -ne 0 ]; then # root writes anywhere
   mkdir "$work/readonly"
   chmod 555 "$work/readonly"
