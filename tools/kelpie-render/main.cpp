@@ -22,11 +22,10 @@
 #include "toolkit/gfx/draw.h"
 #include "toolkit/gfx/image.h"
 #include "toolkit/io/file.h"
-#include "viewer/render/render.h"
-#include "viewer/render/screen.h"
-
 #include "tools/kelpie-render/output_file.h"
 #include "tools/kelpie-render/png_encode.h"
+#include "viewer/render/render.h"
+#include "viewer/render/screen.h"
 
 namespace fs = std::filesystem;
 

@@ -17,12 +17,11 @@ constexpr size_t TEMP_NAME_KEPT = 64;
 
 std::string ErrorText(DWORD error) {
   char text[256] = {};
-  const DWORD length =
-      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                     text, sizeof text, nullptr);
+  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, error, 0, text, sizeof text, nullptr);
   std::string message(text, length);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                              message.back() == '.')) {
+  while (!message.empty() &&
+         (message.back() == '\n' || message.back() == '\r' || message.back() == '.')) {
     message.pop_back();
   }
   return message.empty() ? "error " + std::to_string(error) : message;

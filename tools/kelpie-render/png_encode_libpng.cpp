@@ -92,7 +92,8 @@ bool WriteImage(png_structp png, png_infop info, const PngPicture& picture, png_
 
 bool PngEncode(const PngPicture& picture, std::vector<unsigned char>* out, std::string* error) {
   const size_t stride = static_cast<size_t>(picture.width) * (picture.palette.empty() ? 3 : 1);
-  if (picture.width <= 0 || picture.height <= 0 || picture.palette.size() > PNG_MAX_PALETTE_LENGTH ||
+  if (picture.width <= 0 || picture.height <= 0 ||
+      picture.palette.size() > PNG_MAX_PALETTE_LENGTH ||
       picture.pixels.size() != stride * static_cast<size_t>(picture.height)) {
     *error = "the picture cannot be stored as a PNG";
     return false;
