@@ -1,5 +1,6 @@
-#include <wincodec.h>
 #include <windows.h>
+// after windows.h
+#include <wincodec.h>
 
 #include <cstdio>
 #include <utility>
