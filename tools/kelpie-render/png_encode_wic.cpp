@@ -1,5 +1,5 @@
 #include <windows.h>
-// after windows.h
+// wincodec.h needs windows.h first
 #include <wincodec.h>
 
 #include <cstdio>
