@@ -226,10 +226,6 @@ bool RenderFile(const std::string& input, int32_t seamColourMode, PngPicture* pi
   return true;
 }
 
-}  // namespace
-
-namespace {
-
 int Run(int argc, char** argv) {
   int32_t seamColourMode = 0;
   std::vector<std::string> paths;
