@@ -22,12 +22,11 @@
 #include "toolkit/gfx/draw.h"
 #include "toolkit/gfx/image.h"
 #include "toolkit/io/file.h"
-#include "viewer/render/render.h"
-#include "viewer/render/screen.h"
-
 #include "tools/kelpie-render/arguments.h"
 #include "tools/kelpie-render/output_file.h"
 #include "tools/kelpie-render/png_encode.h"
+#include "viewer/render/render.h"
+#include "viewer/render/screen.h"
 
 namespace fs = std::filesystem;
 
@@ -227,10 +226,6 @@ bool RenderFile(const std::string& input, int32_t seamColourMode, PngPicture* pi
   }
   return true;
 }
-
-}  // namespace
-
-namespace {
 
 int Run(int argc, char** argv) {
   const RenderArguments arguments = ParseRenderArguments(argc, argv);

@@ -17,12 +17,11 @@ constexpr size_t TEMP_NAME_KEPT = 64;
 
 std::string ErrorText(DWORD error) {
   char text[256] = {};
-  const DWORD length =
-      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                     text, sizeof text, nullptr);
+  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, error, 0, text, sizeof text, nullptr);
   std::string message(text, length);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                              message.back() == '.')) {
+  while (!message.empty() &&
+         (message.back() == '\n' || message.back() == '\r' || message.back() == '.')) {
     message.pop_back();
   }
   return message.empty() ? "error " + std::to_string(error) : message;
@@ -76,6 +75,19 @@ DWORD FillTemp(HANDLE file, const std::vector<unsigned char>& bytes) {
   return FlushFileBuffers(file) != 0 ? ERROR_SUCCESS : GetLastError();
 }
 
+// ReplaceFile keeps an existing OUTPUT's attributes and security settings (and,
+// without a backup name, leaves it as it was when it fails); a new OUTPUT is a
+// plain rename. 0 or the error.
+DWORD MoveIntoPlace(const std::string& temp, const std::string& output) {
+  if (GetFileAttributesA(output.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    return ReplaceFileA(output.c_str(), temp.c_str(), nullptr, 0, nullptr, nullptr) != 0
+               ? ERROR_SUCCESS
+               : GetLastError();
+  }
+  return MoveFileExA(temp.c_str(), output.c_str(), MOVEFILE_WRITE_THROUGH) != 0 ? ERROR_SUCCESS
+                                                                                : GetLastError();
+}
+
 }  // namespace
 
 std::string OutputRefusal(const std::string& input, const std::string& output) {
@@ -104,7 +116,6 @@ std::string OutputRefusal(const std::string& input, const std::string& output) {
   return {};
 }
 
-// Windows keeps no permission bits to carry over; the rename replaces the file.
 bool ReplaceOutput(const std::string& output, const std::vector<unsigned char>& bytes,
                    std::string* error) {
   fs::path target(output);
@@ -124,10 +135,8 @@ bool ReplaceOutput(const std::string& output, const std::vector<unsigned char>& 
   if (CloseHandle(file) == 0 && failure == ERROR_SUCCESS) {
     failure = GetLastError();
   }
-  if (failure == ERROR_SUCCESS &&
-      MoveFileExA(tempPath.c_str(), target.string().c_str(),
-                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
-    failure = GetLastError();
+  if (failure == ERROR_SUCCESS) {
+    failure = MoveIntoPlace(tempPath, target.string());
   }
   if (failure != ERROR_SUCCESS) {
     DeleteFileA(tempPath.c_str());

@@ -5,11 +5,14 @@
 //   kelpie-render-png-check pixel PNG X Y            prints the pixel as RRGGBB
 //   kelpie-render-png-check same PNG SCREEN MODE     exit 0 when PNG is exactly what
 //                                      RenderScreen(MODE) draws for SCREEN
+#include <png.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "toolkit/base/list.h"
 #include "toolkit/base/memory.h"
@@ -19,10 +22,6 @@
 #include "toolkit/gfx/image.h"
 #include "viewer/render/render.h"
 #include "viewer/render/screen.h"
-
-#include <png.h>
-
-#include <vector>
 
 namespace {
 

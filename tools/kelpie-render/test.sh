@@ -55,8 +55,8 @@ run --bogus "$samples/testcard.scr" "$work/x.png"
 expect_eq "unknown option exit" "$code" 2
 expect_file_absent "$work/x.png"
 
-# --- the test card, both seam modes: 768x576 with a palette of its colours, identical to an in-process
-# render, with known colours at known places
+# --- the test card, both seam modes: 768x576 with a palette of its colours,
+# identical to an in-process render, with known colours at known places
 run "$samples/testcard.scr" "$work/card.png"
 expect_eq "test card exit" "$code" 0
 expect_eq "test card size" "$("$check" size "$work/card.png")" "768x576 palette 30"
@@ -92,13 +92,12 @@ no_temp_files "$work"
 # is neither followed nor left as the output.
 echo precious >"$work/victim"
 # shellcheck disable=SC2016 # expanded by the inner shell, whose pid kelpie-render keeps
-timeout 60 bash -c 'for name in "$3/.planted.png.$$.tmp" "$3/planted.png.tmp"; do
-  ln -s "$3/victim" "$name"; done; exec "$1" "$2" "$3/planted.png"' \
+timeout 60 bash -c 'ln -s "$3/victim" "$3/.planted.png.$$.tmp"; exec "$1" "$2" "$3/planted.png"' \
   _ "$render" "$samples/testcard.scr" "$work" 2>"$work/stderr"
 expect_eq "planted link: exit" "$?" 0
 expect_success "planted link: target changed" grep -qx precious "$work/victim"
 expect_success "planted link: output not a regular file" test -f "$work/planted.png" -a ! -L "$work/planted.png"
-rm -f "$work"/.planted.png.*.tmp "$work/planted.png.tmp"
+rm -f "$work"/.planted.png.*.tmp
 
 # --- short inputs render over zeros
 head -c 100 "$samples/testcard.scr" >"$work/short.scr"
@@ -171,6 +170,20 @@ run "$samples/testcard.scr" "$work/taken.png"
 expect_refused "output is a folder" "$work/taken.png"
 no_temp_files "$work"
 expect_eq "folder untouched" "$(find "$work/taken.png" | wc -l)" 1
+
+# A write that fails part way (file size limit, EFBIG) leaves the old output.
+mkdir "$work/limited"
+cp "$samples/testcard.scr" "$work/limited/out.png"
+(
+  trap '' XFSZ
+  ulimit -f 1
+  run "$samples/testcard.scr" "$work/limited/out.png"
+  exit "$code"
+)
+code=$?
+expect_refused "failed write" "$work/limited/out.png"
+expect_success "failed write changed the output" cmp -s "$work/limited/out.png" "$samples/testcard.scr"
+no_temp_files "$work/limited"
 
 if [ "$(id -u)" -ne 0 ]; then # root writes anywhere
   mkdir "$work/readonly"
