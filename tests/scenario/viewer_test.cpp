@@ -382,12 +382,13 @@ TEST_F(ViewerTest, RequestersBelongToTheMainWindowAndDisableTheOthersWhileUp) {
     Step([&, command] {  // the requester is up and waits for its answer
       EXPECT_FALSE(IsWindowEnabled(enabled)) << command;
       EXPECT_FALSE(IsWindowEnabled(disabled)) << command;
-      EXPECT_EQ(command == MENU_LOAD ? HeadlessLastFileDialog().owner
-                                     : HeadlessLastMessageBox().owner,
-                Main())
-          << command;
-      command == MENU_LOAD ? HeadlessAnswerFileDialog(std::nullopt)
-                           : HeadlessAnswerMessageBox(IDOK);
+      if (command == MENU_LOAD) {
+        EXPECT_EQ(HeadlessLastFileDialog().owner, Main());
+        HeadlessAnswerFileDialog(std::nullopt);
+      } else {
+        EXPECT_EQ(HeadlessLastMessageBox().owner, Main());
+        HeadlessAnswerMessageBox(IDOK);
+      }
     });
     Step([&, command] {
       EXPECT_TRUE(IsWindowEnabled(enabled)) << command;

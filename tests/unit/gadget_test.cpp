@@ -274,8 +274,7 @@ TEST_F(GadgetMouseTest, RightDoubleClickPostsOneThenThreeAndNothingForItsRelease
   Post(WM_RBUTTONUP);
   Post(WM_RBUTTONDBLCLK);
   Post(WM_RBUTTONUP);
-  EXPECT_EQ(GadgetEventTypes(),
-            (std::vector<int32_t>{1, 3}));
+  EXPECT_EQ(GadgetEventTypes(), (std::vector<int32_t>{1, 3}));
   // The next plain right click is a right click again.
   Post(WM_RBUTTONDOWN);
   Post(WM_RBUTTONUP);

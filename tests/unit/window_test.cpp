@@ -128,7 +128,8 @@ TEST_F(WindowTest, CentringFlagsAndDefaultPositionPlaceTheOuterWindow) {
   EXPECT_EQ(GetWindow(onParent, GW_OWNER), centred);
 
   // Either coordinate left to the platform gives both to it: on the screen.
-  for (const POINT at : {POINT{WINDOW_POSITION_DEFAULT, 100}, POINT{100, WINDOW_POSITION_DEFAULT}}) {
+  for (const POINT at :
+       {POINT{WINDOW_POSITION_DEFAULT, 100}, POINT{100, WINDOW_POSITION_DEFAULT}}) {
     ASSERT_NE(WindowOpen(3, at.x, at.y, 100, 80, "default"), 0);
     opened_.push_back(3);
     GetWindowRect(WindowHandle(3), &outer);
