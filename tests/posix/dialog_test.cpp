@@ -330,6 +330,9 @@ TEST_F(FileDialogTest, DialogShowsEveryFieldItWasGivenAndAnswersThePath) {
   ofn_.nFilterIndex = 2;
   const std::string initial = folder_.Path();
   ofn_.lpstrInitialDir = initial.c_str();
+  // A child's top-level window owns the dialog.
+  ofn_.hwndOwner = CreateWindowExA(0, "KelpieDialogTest", nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 10,
+                                   10, owner_, nullptr, nullptr, nullptr);
   HeadlessAddStep([&] {
     EXPECT_FALSE(IsWindowEnabled(owner_));
     HeadlessAnswerFileDialog(screens, 0);

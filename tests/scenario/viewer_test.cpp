@@ -83,6 +83,10 @@ class ViewerTest : public ::testing::Test {
   static void StepKey(UINT scanCode, bool down) {
     Step([=] { down ? HeadlessKeyDown(scanCode) : HeadlessKeyUp(scanCode); });
   }
+  static void StepSpace() {
+    StepKey(kScanSpace, true);
+    StepKey(kScanSpace, false);
+  }
 
   static ::testing::AssertionResult Same(const oracle::Image& shown,
                                          const oracle::Image& expected) {
@@ -105,10 +109,36 @@ class ViewerTest : public ::testing::Test {
 
 const oracle::Image kBlack(oracle::kPixels, 0);
 
+// A menu as text: "label:id" for a command (with "*" when greyed),
+// "label(...)" for a submenu, "-" for a separator ("-?" with any other id).
+std::string MenuText(HMENU menu) {
+  std::string text;
+  for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+    char label[64] = {};
+    GetMenuStringA(menu, static_cast<UINT>(i), label, sizeof label, MF_BYPOSITION);
+    const UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
+    text += std::string(i == 0 ? "" : " ") + label;
+    if (HMENU sub = GetSubMenu(menu, i)) {
+      text += "(" + MenuText(sub) + ")";
+    } else if ((state & MF_SEPARATOR) != 0) {
+      text += GetMenuItemID(menu, i) == 0xFFFFFFFFu ? "-" : "-?";
+    } else {
+      text += ":" + std::to_string(GetMenuItemID(menu, i)) + ((state & MF_GRAYED) != 0 ? "*" : "");
+    }
+  }
+  return text;
+}
+
 TEST_F(ViewerTest, OpensTheMainWindowWithItsMenuAndABlackPicture) {
   HeadlessWindowState state;
+  LONG_PTR style = 0;
+  std::string menu;
   oracle::Image shown;
-  Step([&] { state = HeadlessWindow(Main()); });
+  Step([&] {
+    state = HeadlessWindow(Main());
+    style = GetWindowLongPtrA(Main(), GWL_STYLE);
+    menu = MenuText(GetMenu(Main()));
+  });
   StepCapture(&shown);
   Run();
   EXPECT_EQ(state.title, "Kelpie v0.2");
@@ -116,7 +146,13 @@ TEST_F(ViewerTest, OpensTheMainWindowWithItsMenuAndABlackPicture) {
   EXPECT_EQ(state.outer.top, 50);
   EXPECT_EQ(state.client.right - state.client.left, 768);
   EXPECT_EQ(state.client.bottom - state.client.top, 576);
-  EXPECT_NE(state.menu, nullptr);
+  // A fixed frame: caption and close box, no sizing border, no minimize or
+  // maximize box.
+  EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX),
+            WS_CAPTION | WS_SYSMENU);
+  EXPECT_EQ(menu,
+            "File(&Load...:1 Save:2 Save As...:3* - Recents(Lumen.png:5 Slate.jpg:6 Even more "
+            "!(Yeah:12) Rocks.tga:13*) - &Quit:7) Edition(Cut:8 Copy:9 Paste:10) ?(About:11)");
   EXPECT_TRUE(Same(shown, kBlack));
 }
 
@@ -142,17 +178,34 @@ TEST_F(ViewerTest, LoadShowsTheScreenExactlyUnderTheMenuBar) {
   EXPECT_EQ(dialog.flags, 0x8080Cu);
 }
 
-TEST_F(ViewerTest, CancellingTheDialogChangesNothing) {
-  const auto screen = RandomScreen(2);
-  const std::string path = folder_.Write("random.scr", screen);
-  oracle::Image loaded, afterCancel;
-  StepLoad(path);
+// Load draws dark marks whatever the space bar chose and leaves that choice
+// alone; a cancelled Load and the Info box change nothing, white marks
+// included.
+TEST_F(ViewerTest, CommandsInEveryMarkState) {
+  const auto first = RandomScreen(2);
+  const auto second = RandomScreen(12);
+  oracle::Image loaded, white, afterCancel, afterInfo, dark;
+  StepLoad(folder_.Write("first.scr", first));
+  StepSpace();  // the next press draws white marks
+  StepLoad(folder_.Write("second.scr", second));
   StepCapture(&loaded);
+  StepSpace();
+  StepCapture(&white);
   StepLoad(std::nullopt);
   StepCapture(&afterCancel);
+  Step([] {
+    HeadlessAnswerMessageBox(IDOK);
+    ASSERT_TRUE(HeadlessChooseMenu(Main(), MENU_ABOUT));
+  });
+  StepCapture(&afterInfo);
+  StepSpace();
+  StepCapture(&dark);
   Run();
-  EXPECT_TRUE(Same(loaded, Expected(screen, 0)));
-  EXPECT_TRUE(Same(afterCancel, loaded));
+  EXPECT_TRUE(Same(loaded, Expected(second, 0)));
+  EXPECT_TRUE(Same(white, Expected(second, 1)));
+  EXPECT_TRUE(Same(afterCancel, white));
+  EXPECT_TRUE(Same(afterInfo, white));
+  EXPECT_TRUE(Same(dark, Expected(second, 0)));
 }
 
 TEST_F(ViewerTest, WhatCannotBeOpenedLeavesThePictureAsItWas) {
@@ -246,8 +299,7 @@ TEST_F(ViewerTest, AThousandLoadsHoldNoMoreThanTheFirst) {
 
 TEST_F(ViewerTest, SpaceBeforeAnyLoadShowsBlackWithoutMarks) {
   oracle::Image shown;
-  StepKey(kScanSpace, true);
-  StepKey(kScanSpace, false);
+  StepSpace();
   StepCapture(&shown);
   Run();
   EXPECT_TRUE(Same(shown, kBlack));
@@ -259,15 +311,13 @@ TEST_F(ViewerTest, SpaceActsOnReleaseOnceAndAlternatesTheMarks) {
   const auto screen = RandomScreen(7);
   oracle::Image firstUp, secondDown, secondUp, thirdUp;
   StepLoad(folder_.Write("random.scr", screen));
-  StepKey(kScanSpace, true);
-  StepKey(kScanSpace, false);
+  StepSpace();
   StepCapture(&firstUp);
   StepKey(kScanSpace, true);
   StepCapture(&secondDown);
   StepKey(kScanSpace, false);
   StepCapture(&secondUp);
-  StepKey(kScanSpace, true);
-  StepKey(kScanSpace, false);
+  StepSpace();
   StepCapture(&thirdUp);
   Run();
   const oracle::Image darkened = Expected(screen, 0);
@@ -282,8 +332,7 @@ TEST_F(ViewerTest, AHeldSpaceRepeatsNothing) {
   const auto screen = RandomScreen(8);
   oracle::Image held, released;
   StepLoad(folder_.Write("random.scr", screen));
-  StepKey(kScanSpace, true);
-  StepKey(kScanSpace, false);                             // marks turn white at the next release
+  StepSpace();                                            // marks turn white at the next release
   for (int i = 0; i < 5; ++i) StepKey(kScanSpace, true);  // the key repeats
   StepCapture(&held);
   StepKey(kScanSpace, false);
@@ -299,8 +348,7 @@ TEST_F(ViewerTest, SpaceReleasedTogetherWithAnotherKeyDoesNothing) {
   const auto screen = RandomScreen(9);
   oracle::Image shown;
   StepLoad(folder_.Write("random.scr", screen));
-  StepKey(kScanSpace, true);
-  StepKey(kScanSpace, false);  // the next release would show white marks
+  StepSpace();  // the next release would show white marks
   StepKey(kScanA, true);
   StepKey(kScanSpace, true);
   Step([] { ASSERT_TRUE(HeadlessChooseMenu(Main(), MENU_ABOUT)); });
@@ -361,32 +409,37 @@ TEST_F(ViewerTest, GreyedEntriesCannotBeChosen) {
   EXPECT_EQ(HeadlessLastMessageBox().shown, 0);
 }
 
-// While the dialog is up the program's other windows are disabled; afterwards
-// each is as it was.
-TEST_F(ViewerTest, TheDialogDisablesOtherWindowsOnlyWhileItIsUp) {
+// The file dialog and the Info box belong to the main window; while one is up
+// the program's other windows are disabled; afterwards each is as it was.
+TEST_F(ViewerTest, RequestersBelongToTheMainWindowAndDisableTheOthersWhileUp) {
   HWND enabled = nullptr, disabled = nullptr;
-  bool enabledDuring = true, disabledDuring = true;
   Step([&] {
     enabled = CreateWindowExA(0, "STATIC", "other", WS_OVERLAPPED | WS_VISIBLE, 0, 0, 50, 50,
                               nullptr, nullptr, nullptr, nullptr);
     disabled = CreateWindowExA(0, "STATIC", "off", WS_OVERLAPPED | WS_VISIBLE | WS_DISABLED, 0, 0,
                                50, 50, nullptr, nullptr, nullptr, nullptr);
     HeadlessActivate(Main());
-    ASSERT_TRUE(HeadlessChooseMenu(Main(), MENU_LOAD));
   });
-  Step([&] {  // the dialog is up and waits for its answer
-    enabledDuring = IsWindowEnabled(enabled) != 0;
-    disabledDuring = IsWindowEnabled(disabled) != 0;
-    HeadlessAnswerFileDialog(std::nullopt);
-  });
-  Step([&] {
-    EXPECT_TRUE(IsWindowEnabled(enabled));
-    EXPECT_FALSE(IsWindowEnabled(disabled));
-    EXPECT_TRUE(IsWindowEnabled(Main()));
-  });
+  for (const MenuId command : {MENU_LOAD, MENU_ABOUT}) {
+    Step([command] { ASSERT_TRUE(HeadlessChooseMenu(Main(), command)); });
+    Step([&, command] {  // the requester is up and waits for its answer
+      EXPECT_FALSE(IsWindowEnabled(enabled)) << command;
+      EXPECT_FALSE(IsWindowEnabled(disabled)) << command;
+      if (command == MENU_LOAD) {
+        EXPECT_EQ(HeadlessLastFileDialog().owner, Main());
+        HeadlessAnswerFileDialog(std::nullopt);
+      } else {
+        EXPECT_EQ(HeadlessLastMessageBox().owner, Main());
+        HeadlessAnswerMessageBox(IDOK);
+      }
+    });
+    Step([&, command] {
+      EXPECT_TRUE(IsWindowEnabled(enabled)) << command;
+      EXPECT_FALSE(IsWindowEnabled(disabled)) << command;
+      EXPECT_TRUE(IsWindowEnabled(Main())) << command;
+    });
+  }
   Run();
-  EXPECT_FALSE(enabledDuring);
-  EXPECT_FALSE(disabledDuring);
 }
 
 // Shut-down frees the image before the window goes and closes file 0 after it.

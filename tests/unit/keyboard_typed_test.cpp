@@ -97,6 +97,23 @@ TEST_F(KeyboardTypedTest, ReleasedKeyYieldsItsCharacterOnceAndAHeldOneRepeatsNot
   EXPECT_EQ(Turn(), "");
 }
 
+// While another program is in front the device is lost; with the window back
+// in front the next poll acquires it again, and a key held down across the
+// loss counts at its release.
+TEST_F(KeyboardTypedTest, KeyboardComesBackWithTheWindowAfterAFocusSwitch) {
+  Down(DIK_A);
+  EXPECT_EQ(Turn(), "");
+  HeadlessActivate(nullptr);
+  EXPECT_NE(KeyboardStart(), 0);
+  EXPECT_EQ(KeyboardPoll(), 0);
+  EXPECT_EQ(Typed(), "");
+  HeadlessActivate(window_);
+  SetFocus(window_);
+  Up(DIK_A);
+  EXPECT_EQ(Turn(), "a");
+  EXPECT_EQ(Press(DIK_SPACE), " ");
+}
+
 TEST_F(KeyboardTypedTest, KeysReleasedTogetherComeInScanCodeOrder) {
   // Whichever went down or up first: 0x1E comes before 0x39.
   for (const UINT first : {DIK_SPACE, DIK_A}) {

@@ -149,17 +149,8 @@ TEST_F(SizingTest, KeyboardSizingPicksAnEdgeTurnsItIntoACornerAndSteps) {
   StartSizing(0);
   EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_SIZEALL));
 
-  Key(VK_RIGHT);  // picks the right edge, cursor onto it
-  POINT cursor{};
-  GetCursorPos(&cursor);
-  EXPECT_EQ(cursor.x, start_.right - 2);
-  EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_SIZEWE));
-  Key(VK_DOWN);  // at right angles: the bottom-right corner
-  GetCursorPos(&cursor);
-  EXPECT_EQ(cursor.x, start_.right - 2);
-  EXPECT_EQ(cursor.y, start_.bottom - 2);
-  EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_SIZENWSE));
-  EXPECT_EQ(Outer().bottom, start_.bottom);  // turning moves no edge
+  Key(VK_RIGHT);  // the right edge
+  Key(VK_DOWN);   // at right angles: the bottom-right corner
 
   Key(VK_RIGHT);  // steps of 10 pixels
   Key(VK_DOWN);
@@ -175,9 +166,50 @@ TEST_F(SizingTest, KeyboardSizingPicksAnEdgeTurnsItIntoACornerAndSteps) {
   SetCursorPos(start_.left + 60, start_.top + 40);
   StartSizing(0);
   Finish(VK_RETURN);
+  POINT cursor{};
   GetCursorPos(&cursor);
   EXPECT_EQ(cursor.x, start_.left + 60);
   EXPECT_EQ(cursor.y, start_.top + 40);
+}
+
+// Every turn: a first arrow picks an edge, a second at right angles makes it a
+// corner; the cursor goes onto it with the shape that fits.
+TEST_F(SizingTest, EveryArrowTurnPutsTheCursorOnItsEdgeOrCorner) {
+  const LONG l = start_.left, t = start_.top, r = start_.right - 2, b = start_.bottom - 2;
+  const LONG x = l + 50, y = t + 50;  // where the cursor starts
+  const struct {
+    WPARAM first, second;  // second 0: none
+    POINT cursor;
+    LPCSTR shape;
+  } cases[] = {
+      {VK_LEFT, 0, {l, y}, IDC_SIZEWE},
+      {VK_RIGHT, 0, {r, y}, IDC_SIZEWE},
+      {VK_UP, 0, {x, t}, IDC_SIZENS},
+      {VK_DOWN, 0, {x, b}, IDC_SIZENS},
+      {VK_LEFT, VK_UP, {l + 2, t + 2}, IDC_SIZENWSE},
+      {VK_UP, VK_LEFT, {l + 2, t + 2}, IDC_SIZENWSE},
+      {VK_LEFT, VK_DOWN, {l, b}, IDC_SIZENESW},
+      {VK_DOWN, VK_LEFT, {l, b}, IDC_SIZENESW},
+      {VK_RIGHT, VK_UP, {r, t}, IDC_SIZENESW},
+      {VK_UP, VK_RIGHT, {r, t}, IDC_SIZENESW},
+      {VK_RIGHT, VK_DOWN, {r, b}, IDC_SIZENWSE},
+      {VK_DOWN, VK_RIGHT, {r, b}, IDC_SIZENWSE},
+  };
+  for (const auto& c : cases) {
+    SetCursorPos(x, y);
+    StartSizing(0);
+    Key(c.first);
+    if (c.second != 0) {
+      Key(c.second);
+    }
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    EXPECT_EQ(cursor.x, c.cursor.x) << "keys " << c.first << ", " << c.second;
+    EXPECT_EQ(cursor.y, c.cursor.y) << "keys " << c.first << ", " << c.second;
+    EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, c.shape)) << "keys " << c.first << ", " << c.second;
+    Finish(VK_RETURN);
+    EXPECT_EQ(Outer().right, start_.right);  // turning moves no edge
+  }
 }
 
 TEST_F(SizingTest, OtherKeysAndWindowsAreLeftAlone) {

@@ -113,7 +113,7 @@ TEST_F(WindowTest, FlagsZeroGetACaptionInvisibleStaysHiddenAndEightMakesNoGadget
   EXPECT_EQ(GadgetListParent(), listed);
 }
 
-TEST_F(WindowTest, CentringFlagsPlaceTheOuterWindow) {
+TEST_F(WindowTest, CentringFlagsAndDefaultPositionPlaceTheOuterWindow) {
   HWND centred = Open(1, WINDOW_FLAGS_DEFAULT | WINDOW_CENTRE_SCREEN, 300, 200);
   RECT outer{};
   GetWindowRect(centred, &outer);
@@ -126,6 +126,16 @@ TEST_F(WindowTest, CentringFlagsPlaceTheOuterWindow) {
   EXPECT_EQ(inner.left, outer.left + ((outer.right - outer.left) - (inner.right - inner.left)) / 2);
   EXPECT_EQ(inner.top, outer.top + ((outer.bottom - outer.top) - (inner.bottom - inner.top)) / 2);
   EXPECT_EQ(GetWindow(onParent, GW_OWNER), centred);
+
+  // Either coordinate left to the platform gives both to it: on the screen.
+  for (const POINT at :
+       {POINT{WINDOW_POSITION_DEFAULT, 100}, POINT{100, WINDOW_POSITION_DEFAULT}}) {
+    ASSERT_NE(WindowOpen(3, at.x, at.y, 100, 80, "default"), 0);
+    opened_.push_back(3);
+    GetWindowRect(WindowHandle(3), &outer);
+    EXPECT_GE(outer.left, 0) << at.x;
+    EXPECT_GE(outer.top, 0) << at.x;
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -173,13 +183,31 @@ TEST_F(WindowTest, CloseBoxGivesTheMouseMessageFirstThenCloseAndTheWindowStays) 
   EXPECT_EQ(WindowHandle(0), window);
 }
 
-TEST_F(WindowTest, MovesInARowLeaveOneMoveEvent) {
+TEST_F(WindowTest, MovesInARowOfOneWindowLeaveOneMoveEvent) {
   HWND window = Open(0);
   DrainEvents();
   for (int i = 1; i <= 3; ++i) {
     SetWindowPos(window, nullptr, 20 + 10 * i, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   }
   ExpectEventSequence("three moves", {{EVENT_MOVE}}, EventsUntilMarker(window));
+
+  // Moves of another window in between are not folded into them.
+  HWND other = Open(1);
+  DrainEvents();
+  int x = 40;
+  for (HWND moved : {window, other, other, window}) {
+    SetWindowPos(moved, nullptr, x += 10, moved == window ? 300 : 500, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  std::vector<intptr_t> movedWindows;
+  PostMessageA(window, kEventMarker, 0, 0);
+  for (int32_t e = EventWait(2000); e != static_cast<int32_t>(kEventMarker) && e != EVENT_NONE;
+       e = EventWait(2000)) {
+    if (e == EVENT_MOVE) {
+      movedWindows.push_back(EventWindow());
+    }
+  }
+  EXPECT_EQ(movedWindows, (std::vector<intptr_t>{0, 1, 0}));
 }
 
 TEST_F(WindowTest, MaximizeRestoreAndMinimizeGiveTheirEvents) {
@@ -272,10 +300,12 @@ TEST_F(WindowTest, GadgetMessagesAndControlCommandsRaiseTheirEvents) {
   EXPECT_EQ(EventWait(), EVENT_MENU);
   EXPECT_EQ(EventMenuItem(), 31);
   // Any other control raises a gadget event with its id and notification code.
-  SetWindowLongPtrA(proxy, GWLP_ID, 555);
-  PostMessageA(window, WM_COMMAND, (5u << 16) | 555u, reinterpret_cast<LPARAM>(proxy));
+  // Its id is the control's own, not the command's low word, which cannot
+  // hold a dynamic gadget number.
+  SetWindowLongPtrA(proxy, GWLP_ID, 0x10555);
+  PostMessageA(window, WM_COMMAND, (5u << 16) | 0x555u, reinterpret_cast<LPARAM>(proxy));
   EXPECT_EQ(EventWait(), EVENT_GADGET);
-  EXPECT_EQ(EventMenuItem(), 555);
+  EXPECT_EQ(EventMenuItem(), 0x10555);
   EXPECT_EQ(EventType(), 5);
 }
 
