@@ -65,10 +65,13 @@ class WinePrefix:
             raise e2e.Failure(f"{what} ended with {error.returncode} (see wineboot.log)")
 
     def close(self):
-        for flag in ("-k", "-w"):
-            subprocess.run(["wineserver", flag], env=self.desk.env, capture_output=True,
-                           timeout=60)
-        shutil.rmtree(self.path, ignore_errors=True)
+        """Ends what still runs in the prefix, then removes it."""
+        try:
+            for flag in ("-k", "-w"):
+                subprocess.run(["wineserver", flag], env=self.desk.env, capture_output=True,
+                               timeout=60)
+        finally:
+            shutil.rmtree(self.path, ignore_errors=True)
 
 
 class WineKelpie(e2e.Kelpie):
@@ -117,7 +120,7 @@ class WineKelpie(e2e.Kelpie):
         dialog closes, the window manager may mark the main window active while
         the keyboard's focus stays elsewhere. Activated again until it has it."""
         def has_keyboard():
-            self.desk.do("windowactivate", "--sync", str(self.window))
+            self.desk.do("windowactivate", str(self.window))
             try:
                 self.desk.wait(lambda: self.desk.text(["xdotool", "getwindowfocus"]).strip() ==
                                str(self.window), 2, "the keyboard's focus", record=False)
@@ -254,10 +257,12 @@ def main():
     except e2e.Failure as failure:
         results.check(False, str(failure))
     finally:
-        if prefix is not None:
-            prefix.close()
-        if desk is not None:
-            desk.close()
+        try:
+            if prefix is not None:
+                prefix.close()
+        finally:
+            if desk is not None:
+                desk.close()
     results.say(f"{results.passed} passed, {results.failed} failed")
     print(f"screenshots and logs: {args.out}")
     with open(os.path.join(args.out, "summary.txt"), "w") as summary:
