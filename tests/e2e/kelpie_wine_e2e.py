@@ -26,6 +26,11 @@ import kelpie_e2e as e2e
 WINDOW_WIDTH, WINDOW_HEIGHT = 768, 596  # the window asks for the menu bar and picture
 TOOLS = e2e.TOOLS + ["wineserver"]
 PROGRAM_CLASS = "kelpie.exe"  # the X class Wine gives the program's windows
+HOLD_SECONDS = 0.5  # how long a key stays down once Wine has taken its press
+# Wine draws a picture through the real GDI in about a second (up to several on
+# a busy machine), where the native build takes milliseconds: every wait of
+# kelpie_e2e is given this much longer.
+WINE_SLOWER = 4.0
 
 
 def windows_path(path):
@@ -60,17 +65,21 @@ class WinePrefix:
             raise e2e.Failure(f"{what} ended with {error.returncode} (see wineboot.log)")
 
     def close(self):
-        for flag in ("-k", "-w"):
-            subprocess.run(["wineserver", flag], env=self.desk.env, capture_output=True,
-                           timeout=60)
-        shutil.rmtree(self.path, ignore_errors=True)
+        """Ends what still runs in the prefix, then removes it."""
+        try:
+            for flag in ("-k", "-w"):
+                subprocess.run(["wineserver", flag], env=self.desk.env, capture_output=True,
+                               timeout=60)
+        finally:
+            shutil.rmtree(self.path, ignore_errors=True)
 
 
 class WineKelpie(e2e.Kelpie):
     """kelpie.exe under Wine. The menu bar takes its height from the client area
     and differs between Wine and Windows, so it is measured, not assumed."""
 
-    def __init__(self, desk, wine, exe, cwd):
+    def __init__(self, desk, wine, exe, cwd, hold):
+        self.hold = hold
         super().__init__(desk, exe, cwd, [wine])
         x, y, self.width, self.height = desk.geometry(self.window)
         self.menu_rows = self.measure_menu_bar()
@@ -106,9 +115,25 @@ class WineKelpie(e2e.Kelpie):
         self.picture("polled.png")
         return took
 
+    def focus(self):
+        """Gives the main window the keyboard, as a user's click would: when a
+        dialog closes, the window manager may mark the main window active while
+        the keyboard's focus stays elsewhere. Activated again until it has it."""
+        def has_keyboard():
+            self.desk.do("windowactivate", str(self.window))
+            try:
+                self.desk.wait(lambda: self.desk.text(["xdotool", "getwindowfocus"]).strip() ==
+                               str(self.window), 2, "the keyboard's focus", record=False)
+                return True
+            except e2e.Failure:
+                return False
+
+        self.desk.wait(has_keyboard, 30, "the main window to take the keyboard")
+
     def menu(self, rights, then):
         """F10 marks the first menu title, Right the next ones, Down opens the menu;
         then presses `then`."""
+        self.focus()
         self.desk.do("key", "F10", *["Right"] * rights, "Down")
         self.desk.wait(lambda: self.desk.popups(PROGRAM_CLASS), 10, "the menu to open")
         if then:
@@ -130,14 +155,18 @@ class WineKelpie(e2e.Kelpie):
         return self.desk.text(["xprop", "-id", target, "_NET_WM_USER_TIME"])
 
     def press_space(self):
-        """Space down until Wine has taken the press, then up: the program polls
-        the keyboard, and a press and release between two polls are not seen."""
+        """Space down until Wine has taken the press, and for as long again as a
+        person holds a key, then up. The program polls the keyboard: a press and
+        release that both reach it between two polls are not seen, and Wine hands
+        the press to the keyboard device on a thread of its own, which nothing
+        outside shows."""
         self.focus()
         before = self.user_time()
         self.desk.do("keydown", "space")
         try:
             self.desk.wait(lambda: self.user_time() != before, 10,
                            "Wine to take the space bar's press")
+            time.sleep(self.hold)
         finally:
             self.desk.do("keyup", "space")
 
@@ -150,7 +179,7 @@ def session(args, desk, results):
     work = tempfile.mkdtemp(prefix="kelpie-wine-e2e-files-")
     short = e2e.write_short(args, work)
     short_png = e2e.render(args, short, os.path.join(args.out, "want-short.png"))
-    kelpie = WineKelpie(desk, args.wine, args.kelpie, work)
+    kelpie = WineKelpie(desk, args.wine, args.kelpie, work, HOLD_SECONDS * args.slow)
     try:
         results.equal((kelpie.width, kelpie.height), (WINDOW_WIDTH, WINDOW_HEIGHT),
                       "menu bar and client area")
@@ -221,17 +250,19 @@ def main():
     results = e2e.Results()
     desk = prefix = None
     try:
-        desk = e2e.Desktop(args.out, args.slow)
+        desk = e2e.Desktop(args.out, args.slow * WINE_SLOWER)
         prefix = WinePrefix(desk)
         prefix.make(args.wine)
         session(args, desk, results)
     except e2e.Failure as failure:
         results.check(False, str(failure))
     finally:
-        if prefix is not None:
-            prefix.close()
-        if desk is not None:
-            desk.close()
+        try:
+            if prefix is not None:
+                prefix.close()
+        finally:
+            if desk is not None:
+                desk.close()
     results.say(f"{results.passed} passed, {results.failed} failed")
     print(f"screenshots and logs: {args.out}")
     with open(os.path.join(args.out, "summary.txt"), "w") as summary:
