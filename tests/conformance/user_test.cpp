@@ -389,21 +389,21 @@ TEST_F(UserTest, QueueOrderAndPaint) {
 }
 
 // The toolkit's event wait: GetMessageA without a time limit, else
-// MsgWaitForMultipleObjects with one.
-// A wait may end with nothing to retrieve (Wine's does now and then): such a
-// wake is taken and the wait resumed for the rest of its time. With nothing
-// posted it must end in WAIT_TIMEOUT; a posted message ends it.
+// MsgWaitForMultipleObjects with one. That wait may end with nothing to
+// retrieve (Wine's does now and then; the toolkit then peeks in vain and
+// reports no event): such a wake is taken and the wait resumed for the rest
+// of its time. With nothing posted it must end in WAIT_TIMEOUT; a posted
+// message ends it.
 TEST_F(UserTest, GetMessageAndTimedWaits) {
-  using std::chrono::milliseconds;
+  using Clock = std::chrono::steady_clock;
   HWND w = MakeShown();
-  const auto deadline = std::chrono::steady_clock::now() + milliseconds(50);
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(50);
   DWORD waited = WAIT_OBJECT_0;
   for (int wakes = 0; wakes < 100 && waited != WAIT_TIMEOUT; ++wakes) {
-    const auto left = std::chrono::duration_cast<milliseconds>(
-        std::max(deadline - std::chrono::steady_clock::now(),
-                 std::chrono::steady_clock::duration::zero()));
-    waited = MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left.count()),
-                                       QS_ALLINPUT);
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::max(deadline - Clock::now(), Clock::duration::zero()));
+    waited =
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left.count()), QS_ALLINPUT);
     MSG m{};
     if (waited == WAIT_OBJECT_0 && PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
       ADD_FAILURE() << "nothing was posted, yet the wait gave " << MessageName(m.message);

@@ -690,13 +690,13 @@ def main():
             args, desk, results)
     except Failure as failure:
         results.check(False, str(failure), shot=False)
-    except (OSError, subprocess.SubprocessError) as error:
-        # A tool that broke: still a failure with its screenshot, and the trace.
+    except Exception as error:  # pylint: disable=broad-except
+        # A tool that broke, or this script: still a failure with its screenshot.
         traceback.print_exc()
         stderr = getattr(error, "stderr", None) or ""
         if isinstance(stderr, bytes):
             stderr = stderr.decode(errors="replace")
-        results.check(False, f"{error} {stderr.strip()}".strip())
+        results.check(False, f"{type(error).__name__}: {error} {stderr.strip()}".strip())
     finally:
         if desk is not None:
             desk.close()
