@@ -10,9 +10,11 @@
 #include <vector>
 
 #include "platform/posix/headless.h"
+#include "tests/support/image_diff.h"
 #include "tests/support/screen_oracle.h"
 #include "tests/support/temp_files.h"
 #include "toolkit/gfx/image.h"
+#include "toolkit/window/menu.h"
 #include "toolkit/window/window.h"
 #include "viewer/app/app.h"
 #include "viewer/render/render.h"
@@ -85,17 +87,7 @@ class ViewerTest : public ::testing::Test {
 
   static ::testing::AssertionResult Same(const oracle::Image& shown,
                                          const oracle::Image& expected) {
-    if (shown.size() != expected.size()) {
-      return ::testing::AssertionFailure() << "no picture captured";
-    }
-    for (size_t i = 0; i < shown.size(); ++i) {
-      if (shown[i] != expected[i]) {
-        return ::testing::AssertionFailure()
-               << "pixel (" << i % oracle::kWidth << ", " << i / oracle::kWidth << ") is "
-               << std::hex << shown[i] << ", want " << expected[i];
-      }
-    }
-    return ::testing::AssertionSuccess();
+    return image_diff::ImagesMatch(shown, expected, oracle::kWidth, oracle::kHeight);
   }
 
   TempFolder folder_;
@@ -306,15 +298,17 @@ TEST_F(ViewerTest, EveryOtherMenuEntryShowsTheInfoBoxAndNothingElse) {
   EXPECT_TRUE(Same(after, before));
 }
 
-TEST_F(ViewerTest, GreyedEntriesCannotBeChosen) {
-  bool saveAs = true, rocks = true;
+TEST_F(ViewerTest, GreyedEntriesAndSeparatorsCannotBeChosen) {
+  bool saveAs = true, rocks = true, separator = true;
   Step([&] {
     saveAs = HeadlessChooseMenu(Main(), MENU_SAVE_AS);
     rocks = HeadlessChooseMenu(Main(), MENU_ROCKS);
+    separator = HeadlessChooseMenu(Main(), MENU_SEPARATOR_ID);
   });
   Run();
   EXPECT_FALSE(saveAs);
   EXPECT_FALSE(rocks);
+  EXPECT_FALSE(separator);
   EXPECT_EQ(HeadlessLastMessageBox().shown, 0);
 }
 

@@ -167,14 +167,6 @@ TEST(MemoryTest, AllocatesZeroFilledBlocksAndRefusesNonPositiveSizes) {
   for (int i = 0; i < 6912; ++i) ASSERT_EQ(block[i], 0) << i;
 }
 
-TEST(MemoryTest, PeekByteSignExtends) {
-  const unsigned char bytes[] = {0xFF, 0x7F, 0x80, 0x00};
-  EXPECT_EQ(PeekByte(bytes + 0), -1);
-  EXPECT_EQ(PeekByte(bytes + 1), 127);
-  EXPECT_EQ(PeekByte(bytes + 2), -128);
-  EXPECT_EQ(PeekByte(bytes + 3), 0);
-}
-
 TEST(MemoryTest, ArraysHaveUpperIndexPlusOneZeroElementsBehindTheirHeader) {
   StartBaseServices();
   uint32_t* colours = nullptr;
@@ -193,19 +185,6 @@ TEST(MemoryTest, ArraysHaveUpperIndexPlusOneZeroElementsBehindTheirHeader) {
   void* refused = &colours;
   ArrayAllocate(-2, 4, 0, &refused, 5);
   EXPECT_EQ(refused, nullptr);
-}
-
-TEST(ServiceStateTest, BlockIsZeroFilledAndInitialisedOnce) {
-  StartBaseServices();
-  static int calls = 0;
-  auto* block = static_cast<int32_t*>(ServiceStateCreate(64, [](void* b) {
-    ++calls;
-    EXPECT_EQ(static_cast<int32_t*>(b)[15], 0);
-    static_cast<int32_t*>(b)[0] = 42;
-  }));
-  ASSERT_NE(block, nullptr);
-  EXPECT_EQ(calls, 1);
-  EXPECT_EQ(static_cast<int32_t*>(ServiceState(block))[0], 42);
 }
 
 TEST(StringTest, EqualityTreatsNullAsEmptyAndIsCaseSensitive) {
