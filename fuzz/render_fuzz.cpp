@@ -37,7 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   RenderScreen(mode);
 
   const oracle::Image expected = oracle::Oracle(r.screen, mode);
-  if (DrawBegin(ImageDrawTarget(SCREEN_IMAGE)) == nullptr) std::abort();
+  if (DrawBegin(ImageDrawTarget(SCREEN_IMAGE)) == nullptr) {
+    std::abort();
+  }
   for (int y = 0; y < oracle::kHeight; ++y) {
     for (int x = 0; x < oracle::kWidth; ++x) {
       if (DrawReadPixel(x, y) != expected[static_cast<size_t>(y) * oracle::kWidth + x]) {

@@ -13,6 +13,7 @@
 #include "tests/support/image_diff.h"
 #include "tests/support/screen_oracle.h"
 #include "tests/support/temp_files.h"
+#include "toolkit/base/window_data.h"
 #include "toolkit/gfx/image.h"
 #include "toolkit/window/menu.h"
 #include "toolkit/window/window.h"
@@ -27,7 +28,9 @@ constexpr UINT kScanA = 0x1E;
 std::vector<unsigned char> RandomScreen(unsigned seed, size_t size = 6912) {
   std::mt19937 random(seed);
   std::vector<unsigned char> bytes(size);
-  for (auto& b : bytes) b = static_cast<unsigned char>(random());
+  for (auto& b : bytes) {
+    b = static_cast<unsigned char>(random());
+  }
   return bytes;
 }
 
@@ -59,7 +62,7 @@ class ViewerTest : public ::testing::Test {
   static HWND Main() { return WindowHandle(MAIN_WINDOW); }
 
   // Chooses "&Load..." and answers the dialog with `path` (nullopt: Cancel).
-  static void StepLoad(std::optional<std::string> path) {
+  static void StepLoad(const std::optional<std::string>& path) {
     Step([path] {
       HeadlessAnswerFileDialog(path);
       ASSERT_TRUE(HeadlessChooseMenu(Main(), MENU_LOAD));
@@ -232,8 +235,10 @@ TEST_F(ViewerTest, AHeldSpaceRepeatsNothing) {
   oracle::Image held, released;
   StepLoad(folder_.Write("random.scr", screen));
   StepKey(kScanSpace, true);
-  StepKey(kScanSpace, false);                             // marks turn white at the next release
-  for (int i = 0; i < 5; ++i) StepKey(kScanSpace, true);  // the key repeats
+  StepKey(kScanSpace, false);  // marks turn white at the next release
+  for (int i = 0; i < 5; ++i) {
+    StepKey(kScanSpace, true);  // the key repeats
+  }
   StepCapture(&held);
   StepKey(kScanSpace, false);
   StepCapture(&released);
@@ -349,7 +354,9 @@ std::string loadedPath;
 bool FileHeldOpen(const std::string& path) {
   HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_SHARING_VIOLATION;
+  if (h == INVALID_HANDLE_VALUE) {
+    return GetLastError() == ERROR_SHARING_VIOLATION;
+  }
   CloseHandle(h);
   return false;
 }
@@ -366,7 +373,7 @@ TEST_F(ViewerTest, ShutDownFreesTheImageBeforeTheWindowAndClosesTheFileAfter) {
   loadedPath = folder_.Write("random.scr", RandomScreen(11));
   StepLoad(loadedPath);
   Step([] {
-    mainProcedure = reinterpret_cast<WNDPROC>(
+    mainProcedure = FromWord<WNDPROC>(
         SetWindowLongPtrA(Main(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WatchDestroy)));
   });
   Run();
@@ -376,7 +383,9 @@ TEST_F(ViewerTest, ShutDownFreesTheImageBeforeTheWindowAndClosesTheFileAfter) {
 }
 
 LRESULT CALLBACK RefuseCreation(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) return FALSE;
+  if (message == WM_NCCREATE) {
+    return FALSE;
+  }
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
@@ -391,7 +400,7 @@ TEST_F(ViewerTest, AMainWindowThatCannotOpenEndsTheProgramAtOnce) {
   int windows = 0;
   EnumWindows(
       [](HWND, LPARAM count) -> BOOL {
-        ++*reinterpret_cast<int*>(count);
+        ++*FromWord<int*>(count);
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&windows));

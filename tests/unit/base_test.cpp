@@ -19,14 +19,18 @@ ObjectTable* table = nullptr;
 std::vector<intptr_t> released;
 
 void ReleaseRecord(intptr_t number) {
-  if (ObjectLookup(table, number) == nullptr) return;
+  if (ObjectLookup(table, number) == nullptr) {
+    return;
+  }
   released.push_back(number);
   ObjectFree(table, number);
 }
 
 Record* Make(intptr_t number, uintptr_t handle) {
   auto* record = static_cast<Record*>(ObjectSlot(table, number));
-  if (record != nullptr) record->handle = handle;
+  if (record != nullptr) {
+    record->handle = handle;
+  }
   return record;
 }
 
@@ -164,7 +168,9 @@ TEST(MemoryTest, AllocatesZeroFilledBlocksAndRefusesNonPositiveSizes) {
   EXPECT_EQ(MemoryAllocate(-5), nullptr);
   auto* block = static_cast<unsigned char*>(MemoryAllocate(6912));
   ASSERT_NE(block, nullptr);
-  for (int i = 0; i < 6912; ++i) ASSERT_EQ(block[i], 0) << i;
+  for (int i = 0; i < 6912; ++i) {
+    ASSERT_EQ(block[i], 0) << i;
+  }
 }
 
 TEST(MemoryTest, ArraysHaveUpperIndexPlusOneZeroElementsBehindTheirHeader) {

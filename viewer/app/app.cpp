@@ -51,7 +51,9 @@ void AllocateArray(uint32_t** variable, int32_t upperIndex) {
 }
 
 void BuildMenu() {
-  if (MenuCreate(MAIN_MENU, WindowHandle(MAIN_WINDOW)) == 0) return;
+  if (MenuCreate(MAIN_MENU, WindowHandle(MAIN_WINDOW)) == 0) {
+    return;
+  }
   MenuAddTitle("File");
   MenuAddItem(MENU_LOAD, "&Load...");
   MenuAddItem(MENU_SAVE, "Save");
@@ -86,7 +88,9 @@ void Load() {
   RequestOpenFile(start, kLoadTitle, globals.defaultFile, globals.filePattern,
                   globals.patternPosition);
   StringAssignResult(&globals.chosenPath, start);
-  if (StringEqual(globals.chosenPath, "") != 0) return;
+  if (StringEqual(globals.chosenPath, "") != 0) {
+    return;
+  }
   FileOpenRead(SCREEN_FILE, globals.chosenPath);
   FileReadData(SCREEN_FILE, globals.screen, SCREEN_SIZE);
   RenderScreen(0);
@@ -100,7 +104,9 @@ void PollKeyboard() {
   const intptr_t start = ScratchPosition();
   KeyboardTypedChar(start);
   StringAssignResult(&globals.typedKey, start);
-  if (StringEqual(globals.typedKey, " ") == 0) return;
+  if (StringEqual(globals.typedKey, " ") == 0) {
+    return;
+  }
   RenderScreen(globals.seamColourMode);
   ShowScreen();
   globals.seamColourMode ^= 1;
@@ -134,7 +140,9 @@ int32_t KelpieMain() {
 
   AllocateArray(&globals.palette, PALETTE_UPPER_INDEX);
   AllocateArray(&globals.cellColours, CELL_COLOURS_UPPER_INDEX);
-  if (globals.palette != nullptr) PaletteFill(globals.palette);
+  if (globals.palette != nullptr) {
+    PaletteFill(globals.palette);
+  }
   globals.seamColourMode = 0;
 
   if (WindowOpen(MAIN_WINDOW, kWindowX, kWindowY, SCREEN_IMAGE_WIDTH, kClientHeight, kTitle) != 0) {
