@@ -13,6 +13,9 @@ WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 xvf
 # wmctrl to look at and close windows, xwd and ImageMagick for screenshots,
 # Valgrind.
 DESKTOP_PACKAGES=(libgtk-3-dev pkg-config)
+# Line and branch coverage (scripts/coverage), static analysis (scripts/tidy).
+COVERAGE_PACKAGES=(gcovr)
+LINT_PACKAGES=(clang-tidy)
 E2E_PACKAGES=(xvfb xauth openbox xdotool x11-utils x11-apps wmctrl imagemagick valgrind python3)
 
 # Installs whatever of the named packages is missing; quiet when all are there.

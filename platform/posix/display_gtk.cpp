@@ -879,7 +879,7 @@ void DisplayPresent(HWND window, const DWORD* pixels, LONG width, LONG height, L
   unsigned char* data = cairo_image_surface_get_data(w->pixels);
   const int rowBytes = cairo_image_surface_get_stride(w->pixels);
   for (LONG y = top; y < bottom; ++y) {
-    std::memcpy(data + static_cast<ptrdiff_t>(y) * rowBytes + left * 4,
+    std::memcpy(data + static_cast<ptrdiff_t>(y) * rowBytes + static_cast<ptrdiff_t>(left) * 4,
                 pixels + static_cast<ptrdiff_t>(y) * stride + left,
                 static_cast<size_t>(right - left) * sizeof(DWORD));
   }

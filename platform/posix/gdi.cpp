@@ -788,6 +788,9 @@ void AimView(Bitmap* view, const GdiSurface& surface, POINT origin, RECT clip) {
   clip.right = std::min(clip.right, surface.width);
   clip.bottom = std::min(clip.bottom, surface.height);
   const intptr_t offset = static_cast<intptr_t>(origin.y) * surface.stride + origin.x;
+  // In integers: the origin may lie outside the surface, where pointer
+  // arithmetic would be undefined.
+  // NOLINTNEXTLINE(performance-no-int-to-ptr)
   view->bits = reinterpret_cast<uint8_t*>(reinterpret_cast<intptr_t>(surface.bits) +
                                           offset * static_cast<intptr_t>(sizeof(DWORD)));
   view->stride = static_cast<size_t>(surface.stride) * sizeof(DWORD);

@@ -51,6 +51,8 @@ DECLARE_HANDLE(HFONT);
 DECLARE_HANDLE(HICON);
 typedef void* HGDIOBJ;
 
+// Win32 defines it as this cast itself.
+// NOLINTNEXTLINE(performance-no-int-to-ptr)
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)))
 
 struct RECT {

@@ -6,12 +6,10 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <map>
-#include <string>
 #include <vector>
 
 #include "platform/win32.h"
+#include "tests/support/image_diff.h"
 
 #ifdef _WIN32
 constexpr bool kLayerShowsPixels = false;  // real GDI keeps a context's pixels to itself
@@ -19,46 +17,17 @@ constexpr bool kLayerShowsPixels = false;  // real GDI keeps a context's pixels 
 constexpr bool kLayerShowsPixels = true;
 #endif
 
-// Compares every pixel of `dc` (read with GetPixel) with `expected`, row by
-// row; on a mismatch lists the first differing pixels and draws both images
-// as letter maps with a legend. Shared with draw_test.cpp.
+// Compares every pixel of `dc` (read with GetPixel) with `expected`. Shared
+// with draw_test.cpp.
 ::testing::AssertionResult PixelsMatch(HDC dc, int width, int height,
                                        const std::vector<uint32_t>& expected) {
   std::vector<uint32_t> actual(expected.size());
-  int wrong = 0;
-  std::string message;
-  char line[96];
   for (size_t i = 0; i < actual.size(); ++i) {
-    const int x = static_cast<int>(i % width), y = static_cast<int>(i / width);
+    const auto x = static_cast<int>(i % static_cast<size_t>(width));
+    const auto y = static_cast<int>(i / static_cast<size_t>(width));
     actual[i] = static_cast<uint32_t>(GetPixel(dc, x, y));
-    if (actual[i] != expected[i] && ++wrong <= 6) {
-      std::snprintf(line, sizeof line, "  (%d,%d) expected 0x%06X, got 0x%06X\n", x, y,
-                    static_cast<unsigned>(expected[i]), static_cast<unsigned>(actual[i]));
-      message += line;
-    }
   }
-  if (wrong == 0) {
-    return ::testing::AssertionSuccess();
-  }
-  std::map<uint32_t, char> legend;
-  auto letter = [&legend](uint32_t c) {
-    return legend.emplace(c, static_cast<char>('a' + legend.size() % 26)).first->second;
-  };
-  message += "expected | actual | differs\n";
-  for (size_t row = 0; row < static_cast<size_t>(height); ++row) {
-    std::string e, a, d;
-    for (size_t i = row * width; i < (row + 1) * width; ++i) {
-      e += letter(expected[i]);
-      a += letter(actual[i]);
-      d += expected[i] == actual[i] ? '.' : 'X';
-    }
-    message.append(e).append(" | ").append(a).append(" | ").append(d).append("\n");
-  }
-  for (const auto& [colour, l] : legend) {
-    std::snprintf(line, sizeof line, "  %c = 0x%06X\n", l, static_cast<unsigned>(colour));
-    message += line;
-  }
-  return ::testing::AssertionFailure() << wrong << " pixels differ:\n" << message;
+  return image_diff::ImagesMatch(actual, expected, width, height);
 }
 
 namespace {

@@ -27,12 +27,16 @@ bool AllBytesAre(const void* block, size_t size, unsigned char value) {
 unsigned char PatternByte(size_t i) { return static_cast<unsigned char>(i * 7 + 3); }
 
 void FillPattern(void* block, size_t size) {
-  for (size_t i = 0; i < size; ++i) static_cast<unsigned char*>(block)[i] = PatternByte(i);
+  for (size_t i = 0; i < size; ++i) {
+    static_cast<unsigned char*>(block)[i] = PatternByte(i);
+  }
 }
 
 bool HasPattern(const void* block, size_t size) {
   for (size_t i = 0; i < size; ++i) {
-    if (static_cast<const unsigned char*>(block)[i] != PatternByte(i)) return false;
+    if (static_cast<const unsigned char*>(block)[i] != PatternByte(i)) {
+      return false;
+    }
   }
   return true;
 }
@@ -46,7 +50,9 @@ void Dirty(HANDLE heap, SIZE_T size, int count) {
     ASSERT_NE(blocks.back(), nullptr);
     std::memset(blocks.back(), 0xA5, size);
   }
-  for (void* block : blocks) ASSERT_TRUE(HeapFree(heap, 0, block));
+  for (void* block : blocks) {
+    ASSERT_TRUE(HeapFree(heap, 0, block));
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -73,11 +79,11 @@ TEST(KernelHeap, ReAllocKeepsContentAndZeroesTheGrownPart) {
   HANDLE heap = HeapCreate(0, 4096, 0);
   ASSERT_NE(heap, nullptr);
   Dirty(heap, 8192, 32);
-  SIZE_T size = 50 * 16;
+  SIZE_T size = SIZE_T{50} * 16;
   void* slots = HeapAlloc(heap, HEAP_ZERO_MEMORY, size);
   ASSERT_NE(slots, nullptr);
   FillPattern(slots, size);
-  for (SIZE_T grown : {SIZE_T{173 * 16}, SIZE_T{300 * 16}, SIZE_T{5000 * 16}}) {
+  for (SIZE_T grown : {SIZE_T{173} * 16, SIZE_T{300} * 16, SIZE_T{5000} * 16}) {
     void* moved = HeapReAlloc(heap, HEAP_ZERO_MEMORY, slots, grown);
     ASSERT_NE(moved, nullptr);
     EXPECT_EQ(HeapSize(heap, 0, moved), grown);
@@ -110,7 +116,9 @@ TEST(KernelHeap, ImpossibleRequestsFailAndDestroyTakesLiveBlocks) {
   EXPECT_EQ(HeapSize(heap, 0, block), SIZE_T{64});
   EXPECT_TRUE(HasPattern(block, 64));
   ASSERT_NE(HeapReAlloc(heap, HEAP_ZERO_MEMORY, block, 100000), nullptr);
-  for (int i = 0; i < 500; ++i) ASSERT_NE(HeapAlloc(heap, HEAP_ZERO_MEMORY, 24 + i), nullptr);
+  for (int i = 0; i < 500; ++i) {
+    ASSERT_NE(HeapAlloc(heap, HEAP_ZERO_MEMORY, 24 + i), nullptr);
+  }
   EXPECT_TRUE(HeapDestroy(heap));
 }
 
@@ -122,7 +130,9 @@ TEST(KernelHeap, ImpossibleRequestsFailAndDestroyTakesLiveBlocks) {
 class KernelFile : public ::testing::Test {
  protected:
   void TearDown() override {
-    for (HANDLE handle : open_) CloseHandle(handle);
+    for (HANDLE handle : open_) {
+      CloseHandle(handle);
+    }
   }
 
   std::string Path(const char* name) const { return folder_.PathOf(name); }
@@ -142,7 +152,9 @@ class KernelFile : public ::testing::Test {
               DWORD share = FILE_SHARE_READ) {
     HANDLE handle = CreateFileA(path.c_str(), access, share, nullptr, disposition,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) open_.push_back(handle);
+    if (handle != INVALID_HANDLE_VALUE) {
+      open_.push_back(handle);
+    }
     return handle;
   }
 

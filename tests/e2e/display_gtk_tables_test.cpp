@@ -19,52 +19,44 @@ using gtk_display::ScanCodeFromKeycode;
 using gtk_display::ScanCodeFromKeyval;
 using gtk_display::Utf8FromAnsi;
 
-TEST(GtkText, Utf8PassesThroughAndOtherBytesReadAsLatin1) {
-  EXPECT_EQ(Utf8FromAnsi("Kelpie v0.2"), "Kelpie v0.2");
-  EXPECT_EQ(Utf8FromAnsi("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x90\x8E"),
-            "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x90\x8E");
-  EXPECT_EQ(Utf8FromAnsi("caf\xE9"), "caf\xC3\xA9");
-  EXPECT_EQ(Utf8FromAnsi("\xFF"), "\xC3\xBF");
-  // One stray byte makes the whole text Latin-1, also its UTF-8-looking part.
-  EXPECT_EQ(Utf8FromAnsi("\xC3\xA9\xE9"), "\xC3\x83\xC2\xA9\xC3\xA9");
+TEST(GtkText, Utf8PassesThroughAndAnythingElseReadsAsLatin1) {
+  const struct {
+    std::string ansi, utf8;
+  } cases[] = {
+      {"Kelpie v0.2", "Kelpie v0.2"},
+      {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x90\x8E", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x90\x8E"},
+      {"caf\xE9", "caf\xC3\xA9"},
+      {"\xFF", "\xC3\xBF"},
+      // One stray byte makes the whole text Latin-1, also its UTF-8-looking part.
+      {"\xC3\xA9\xE9", "\xC3\x83\xC2\xA9\xC3\xA9"},
+      // Malformed UTF-8: overlong "/", a surrogate, cut short, beyond U+10FFFF.
+      {"\xC0\xAF", "\xC3\x80\xC2\xAF"},
+      {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xC2\x80"},
+      {"ab\xE2\x82", "ab\xC3\xA2\xC2\x82"},
+      {"\xF4\x90\x80\x80", "\xC3\xB4\xC2\x90\xC2\x80\xC2\x80"},
+      {std::string("Info\0tail", 9), "Info"},  // the text ends at its first NUL
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Utf8FromAnsi(c.ansi), c.utf8) << c.ansi;
+  }
 }
 
-TEST(GtkText, MalformedUtf8IsLatin1) {
-  EXPECT_EQ(Utf8FromAnsi("\xC0\xAF"), "\xC3\x80\xC2\xAF");              // overlong "/"
-  EXPECT_EQ(Utf8FromAnsi("\xED\xA0\x80"), "\xC3\xAD\xC2\xA0\xC2\x80");  // a surrogate
-  EXPECT_EQ(Utf8FromAnsi("ab\xE2\x82"), "ab\xC3\xA2\xC2\x82");          // cut short
-  EXPECT_EQ(Utf8FromAnsi("\xF4\x90\x80\x80"), "\xC3\xB4\xC2\x90\xC2\x80\xC2\x80");
-}
-
-TEST(GtkText, TextEndsAtItsFirstNul) {
-  EXPECT_EQ(Utf8FromAnsi(std::string("Info\0tail", 9)), "Info");
-}
-
-TEST(GtkMenuLabel, AmpersandMarksTheMnemonic) {
-  std::string shortcut = "left over";
-  EXPECT_EQ(MenuLabel("&Load...", &shortcut), "_Load...");
-  EXPECT_EQ(shortcut, "");
-  EXPECT_EQ(MenuLabel("&Quit", nullptr), "_Quit");
-  EXPECT_EQ(MenuLabel("Save", nullptr), "Save");
-  EXPECT_EQ(MenuLabel("Sa&ve &As", nullptr), "Sa_ve _As");
-}
-
-TEST(GtkMenuLabel, LiteralAmpersandsAndUnderscoresStayLiteral) {
-  EXPECT_EQ(MenuLabel("Cut && Paste", nullptr), "Cut & Paste");
-  EXPECT_EQ(MenuLabel("my_file.scr", nullptr), "my__file.scr");
-  EXPECT_EQ(MenuLabel("&&&x", nullptr), "&_x");
-  EXPECT_EQ(MenuLabel("Trailing&", nullptr), "Trailing");
-}
-
-TEST(GtkMenuLabel, ShortcutTextAfterATab) {
-  std::string shortcut;
-  EXPECT_EQ(MenuLabel("&Open\tCtrl+O", &shortcut), "_Open");
-  EXPECT_EQ(shortcut, "Ctrl+O");
-}
-
-TEST(GtkMenuLabel, Latin1LabelsBecomeUtf8) {
-  EXPECT_EQ(MenuLabel("&Caf\xE9", nullptr), "_Caf\xC3\xA9");
-  EXPECT_EQ(MenuLabel("Even more !", nullptr), "Even more !");
+TEST(GtkMenuLabel, AmpersandMarksTheMnemonicAndATabStartsTheShortcut) {
+  const struct {
+    const char *label, *gtk, *shortcut;
+  } cases[] = {
+      {"&Load...", "_Load...", ""},        {"Save", "Save", ""},
+      {"Sa&ve &As", "Sa_ve _As", ""},      {"Cut && Paste", "Cut & Paste", ""},
+      {"my_file.scr", "my__file.scr", ""}, {"&&&x", "&_x", ""},
+      {"Trailing&", "Trailing", ""},       {"&Open\tCtrl+O", "_Open", "Ctrl+O"},
+      {"&Caf\xE9", "_Caf\xC3\xA9", ""},
+  };
+  for (const auto& c : cases) {
+    std::string shortcut = "left over";
+    EXPECT_EQ(MenuLabel(c.label, &shortcut), c.gtk) << c.label;
+    EXPECT_EQ(shortcut, c.shortcut) << c.label;
+    EXPECT_EQ(MenuLabel(c.label, nullptr), c.gtk) << c.label;
+  }
 }
 
 // X keycodes of a standard PC keyboard (the kernel's numbers plus 8).
@@ -86,14 +78,10 @@ constexpr Key kKeys[] = {
     {133, GDK_KEY_Super_L, 0xDB},
 };
 
-TEST(GtkKeys, KeycodesGiveSet1ScanCodesWithExtendedKeysAbove0x80) {
+// Keycodes give set-1 scan codes, extended keys above 0x80; key symbols the same.
+TEST(GtkKeys, KeycodesAndKeySymbolsGiveSet1ScanCodes) {
   for (const Key& k : kKeys) {
     EXPECT_EQ(ScanCodeFromKeycode(k.keycode), k.scan) << "keycode " << k.keycode;
-  }
-}
-
-TEST(GtkKeys, KeySymbolsGiveTheSameScanCodesAsKeycodes) {
-  for (const Key& k : kKeys) {
     EXPECT_EQ(ScanCodeFromKeyval(k.keyval), k.scan) << "keyval 0x" << std::hex << k.keyval;
   }
   EXPECT_EQ(ScanCodeFromKeyval('m'), 0x32u);

@@ -55,7 +55,9 @@ TEST_F(PosixHeapHook, FailsExactlyTheNthAllocatingCallOnce) {
   SetLastError(ERROR_SUCCESS);
   EXPECT_EQ(HeapAlloc(heap_, HEAP_ZERO_MEMORY, 10), nullptr);
   EXPECT_LAST_ERROR(ERROR_NOT_ENOUGH_MEMORY);
-  for (int i = 0; i < 10; ++i) EXPECT_NE(HeapAlloc(heap_, 0, 10), nullptr) << "after, call " << i;
+  for (int i = 0; i < 10; ++i) {
+    EXPECT_NE(HeapAlloc(heap_, 0, 10), nullptr) << "after, call " << i;
+  }
 
   PosixHeapFailAllocation(1);
   EXPECT_EQ(HeapCreate(0, 4096, 0), nullptr);
@@ -69,13 +71,17 @@ TEST_F(PosixHeapHook, FailsExactlyTheNthAllocatingCallOnce) {
 TEST_F(PosixHeapHook, FailedReAllocLeavesTheBlockAsItWas) {
   auto* block = static_cast<unsigned char*>(HeapAlloc(heap_, 0, 64));
   ASSERT_NE(block, nullptr);
-  for (int i = 0; i < 64; ++i) block[i] = static_cast<unsigned char>(i);
+  for (int i = 0; i < 64; ++i) {
+    block[i] = static_cast<unsigned char>(i);
+  }
   for (SIZE_T size : {SIZE_T{4096}, SIZE_T{8}}) {
     PosixHeapFailAllocation(1);
     EXPECT_EQ(HeapReAlloc(heap_, HEAP_ZERO_MEMORY, block, size), nullptr) << "to " << size;
     EXPECT_LAST_ERROR(ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_EQ(HeapSize(heap_, 0, block), SIZE_T{64});
-    for (int i = 0; i < 64; ++i) ASSERT_EQ(block[i], i) << "to " << size;
+    for (int i = 0; i < 64; ++i) {
+      ASSERT_EQ(block[i], i) << "to " << size;
+    }
   }
 }
 
@@ -90,15 +96,19 @@ TEST(PosixHeapDestroy, FreesEveryBlock) {
   const size_t before = BytesInUse();
   HANDLE heap = HeapCreate(0, 4096, 0);
   ASSERT_NE(heap, nullptr);
-  constexpr SIZE_T kBlock = 256 * 1024;
-  for (int i = 0; i < 32; ++i) ASSERT_NE(HeapAlloc(heap, 0, kBlock), nullptr);
+  constexpr SIZE_T kBlock = SIZE_T{256} * 1024;
+  for (int i = 0; i < 32; ++i) {
+    ASSERT_NE(HeapAlloc(heap, 0, kBlock), nullptr);
+  }
   void* grown = HeapAlloc(heap, 0, 16);
   ASSERT_NE(grown, nullptr);
   ASSERT_NE(HeapReAlloc(heap, HEAP_ZERO_MEMORY, grown, kBlock), nullptr);
   const size_t during = BytesInUse();
   ASSERT_TRUE(HeapDestroy(heap));
   const size_t after = BytesInUse();
-  if (during < before + 32 * kBlock) GTEST_SKIP() << "malloc keeps no statistics here";
+  if (during < before + 32 * kBlock) {
+    GTEST_SKIP() << "malloc keeps no statistics here";
+  }
   EXPECT_LT(after, before + kBlock) << "before " << before << ", during " << during;
 }
 
@@ -109,7 +119,9 @@ class PosixKernelFile : public ::testing::Test {
  protected:
   void SetUp() override { alarm(20); }  // a hang fails the test instead of stalling the run
   void TearDown() override {
-    for (HANDLE handle : open_) CloseHandle(handle);
+    for (HANDLE handle : open_) {
+      CloseHandle(handle);
+    }
     alarm(0);
   }
 
@@ -122,7 +134,9 @@ class PosixKernelFile : public ::testing::Test {
               DWORD disposition = OPEN_EXISTING) {
     HANDLE handle = CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) open_.push_back(handle);
+    if (handle != INVALID_HANDLE_VALUE) {
+      open_.push_back(handle);
+    }
     return handle;
   }
 
@@ -195,13 +209,17 @@ TEST_F(PosixKernelFile, SharingFollowsTheFileNotTheName) {
 std::vector<bool> DescriptorsOn(const std::string& path) {
   std::vector<bool> found;
   DIR* fds = opendir("/proc/self/fd");
-  if (fds == nullptr) return found;
+  if (fds == nullptr) {
+    return found;
+  }
   const std::string wanted = std::filesystem::canonical(path).string();
   while (dirent* entry = readdir(fds)) {
     char target[4096];
     std::string link = std::string("/proc/self/fd/") + entry->d_name;
     ssize_t size = readlink(link.c_str(), target, sizeof target - 1);
-    if (size <= 0 || std::string(target, static_cast<size_t>(size)) != wanted) continue;
+    if (size <= 0 || std::string(target, static_cast<size_t>(size)) != wanted) {
+      continue;
+    }
     int flags = fcntl(std::stoi(entry->d_name), F_GETFD);
     found.push_back(flags >= 0 && (flags & FD_CLOEXEC));
   }

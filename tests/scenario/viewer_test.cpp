@@ -11,9 +11,12 @@
 
 #include "platform/posix/headless.h"
 #include "platform/posix/testing.h"
+#include "tests/support/image_diff.h"
 #include "tests/support/screen_oracle.h"
 #include "tests/support/temp_files.h"
+#include "toolkit/base/window_data.h"
 #include "toolkit/gfx/image.h"
+#include "toolkit/window/menu.h"
 #include "toolkit/window/window.h"
 #include "viewer/app/app.h"
 #include "viewer/render/render.h"
@@ -26,7 +29,9 @@ constexpr UINT kScanA = 0x1E;
 std::vector<unsigned char> RandomScreen(unsigned seed, size_t size = 6912) {
   std::mt19937 random(seed);
   std::vector<unsigned char> bytes(size);
-  for (auto& b : bytes) b = static_cast<unsigned char>(random());
+  for (auto& b : bytes) {
+    b = static_cast<unsigned char>(random());
+  }
   return bytes;
 }
 
@@ -58,7 +63,7 @@ class ViewerTest : public ::testing::Test {
   static HWND Main() { return WindowHandle(MAIN_WINDOW); }
 
   // Chooses "&Load..." and answers the dialog with `path` (nullopt: Cancel).
-  static void StepLoad(std::optional<std::string> path) {
+  static void StepLoad(const std::optional<std::string>& path) {
     Step([path] {
       HeadlessAnswerFileDialog(path);
       ASSERT_TRUE(HeadlessChooseMenu(Main(), MENU_LOAD));
@@ -90,17 +95,7 @@ class ViewerTest : public ::testing::Test {
 
   static ::testing::AssertionResult Same(const oracle::Image& shown,
                                          const oracle::Image& expected) {
-    if (shown.size() != expected.size()) {
-      return ::testing::AssertionFailure() << "no picture captured";
-    }
-    for (size_t i = 0; i < shown.size(); ++i) {
-      if (shown[i] != expected[i]) {
-        return ::testing::AssertionFailure()
-               << "pixel (" << i % oracle::kWidth << ", " << i / oracle::kWidth << ") is "
-               << std::hex << shown[i] << ", want " << expected[i];
-      }
-    }
-    return ::testing::AssertionSuccess();
+    return image_diff::ImagesMatch(shown, expected, oracle::kWidth, oracle::kHeight);
   }
 
   TempFolder folder_;
@@ -332,8 +327,10 @@ TEST_F(ViewerTest, AHeldSpaceRepeatsNothing) {
   const auto screen = RandomScreen(8);
   oracle::Image held, released;
   StepLoad(folder_.Write("random.scr", screen));
-  StepSpace();                                            // marks turn white at the next release
-  for (int i = 0; i < 5; ++i) StepKey(kScanSpace, true);  // the key repeats
+  StepSpace();  // marks turn white at the next release
+  for (int i = 0; i < 5; ++i) {
+    StepKey(kScanSpace, true);  // the key repeats
+  }
   StepCapture(&held);
   StepKey(kScanSpace, false);
   StepCapture(&released);
@@ -397,15 +394,17 @@ TEST_F(ViewerTest, EveryOtherMenuEntryShowsTheInfoBoxAndNothingElse) {
   EXPECT_TRUE(Same(after, before));
 }
 
-TEST_F(ViewerTest, GreyedEntriesCannotBeChosen) {
-  bool saveAs = true, rocks = true;
+TEST_F(ViewerTest, GreyedEntriesAndSeparatorsCannotBeChosen) {
+  bool saveAs = true, rocks = true, separator = true;
   Step([&] {
     saveAs = HeadlessChooseMenu(Main(), MENU_SAVE_AS);
     rocks = HeadlessChooseMenu(Main(), MENU_ROCKS);
+    separator = HeadlessChooseMenu(Main(), MENU_SEPARATOR_ID);
   });
   Run();
   EXPECT_FALSE(saveAs);
   EXPECT_FALSE(rocks);
+  EXPECT_FALSE(separator);
   EXPECT_EQ(HeadlessLastMessageBox().shown, 0);
 }
 
@@ -451,7 +450,9 @@ std::string loadedPath;
 bool FileHeldOpen(const std::string& path) {
   HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_SHARING_VIOLATION;
+  if (h == INVALID_HANDLE_VALUE) {
+    return GetLastError() == ERROR_SHARING_VIOLATION;
+  }
   CloseHandle(h);
   return false;
 }
@@ -468,7 +469,7 @@ TEST_F(ViewerTest, ShutDownFreesTheImageBeforeTheWindowAndClosesTheFileAfter) {
   loadedPath = folder_.Write("random.scr", RandomScreen(11));
   StepLoad(loadedPath);
   Step([] {
-    mainProcedure = reinterpret_cast<WNDPROC>(
+    mainProcedure = FromWord<WNDPROC>(
         SetWindowLongPtrA(Main(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WatchDestroy)));
   });
   Run();
@@ -478,7 +479,9 @@ TEST_F(ViewerTest, ShutDownFreesTheImageBeforeTheWindowAndClosesTheFileAfter) {
 }
 
 LRESULT CALLBACK RefuseCreation(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) return FALSE;
+  if (message == WM_NCCREATE) {
+    return FALSE;
+  }
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
@@ -493,7 +496,7 @@ TEST_F(ViewerTest, AMainWindowThatCannotOpenEndsTheProgramAtOnce) {
   int windows = 0;
   EnumWindows(
       [](HWND, LPARAM count) -> BOOL {
-        ++*reinterpret_cast<int*>(count);
+        ++*FromWord<int*>(count);
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&windows));

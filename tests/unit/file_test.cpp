@@ -22,7 +22,9 @@ class FileServiceTest : public ::testing::Test {
   static bool WritableByOthers(const std::string& path) {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
+    if (h == INVALID_HANDLE_VALUE) {
+      return false;
+    }
     CloseHandle(h);
     return true;
   }
@@ -58,7 +60,9 @@ TEST_F(FileServiceTest, SmallReadsAreServedInOrderAndEndShort) {
   EXPECT_EQ(FileReadData(0, memory, 10), 10);
   EXPECT_EQ(FileReadData(0, memory + 10, 10), 5);
   EXPECT_EQ(FileReadData(0, memory + 15, 1), 0);
-  for (int i = 0; i < 15; ++i) EXPECT_EQ(memory[i], i);
+  for (int i = 0; i < 15; ++i) {
+    EXPECT_EQ(memory[i], i);
+  }
 }
 
 TEST_F(FileServiceTest, MixedReadSizesAcrossTheBufferKeepTheFileInOrder) {

@@ -323,9 +323,9 @@ TEST_F(GadgetTest, GadgetListUseSwitchesWhereNewGadgetsGo) {
   EXPECT_EQ(GetParent(inFirst), window_);
   EXPECT_EQ(GadgetListUse(second), window_);
   EXPECT_EQ(GadgetListParent(), second);
-  // Each window was subclassed once, however often it became the list.
-  EXPECT_EQ(GetWindowLongPtrA(second, GWLP_WNDPROC),
-            reinterpret_cast<LONG_PTR>(GadgetListSubclassProc));
+  // Each window was subclassed once, however often it became the list: a
+  // second subclass would pass messages on to itself without end.
+  EXPECT_EQ(SendMessageA(second, WM_GETTEXTLENGTH, 0, 0), 6);
 }
 
 TEST_F(GadgetTest, DestroyingTheCurrentListLeavesNoListAndCreationFails) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/image_diff.h"
 #include "tests/support/runtime_fixture.h"
 #include "tests/support/screen_oracle.h"
 #include "toolkit/gfx/draw.h"
@@ -29,28 +30,7 @@ std::string Hex(uint32_t value) {
 }
 
 ::testing::AssertionResult ImagesEqual(const Image& actual, const Image& expected) {
-  if (actual.size() != kPixels || expected.size() != kPixels) {
-    return ::testing::AssertionFailure()
-           << "image sizes " << actual.size() << " and " << expected.size() << ", want " << kPixels;
-  }
-  int mismatches = 0;
-  std::string first;
-  for (int i = 0; i < kWidth * kHeight; ++i) {
-    if (actual[i] == expected[i]) {
-      continue;
-    }
-    if (++mismatches <= 8) {
-      const int x = i % kWidth;
-      const int y = i / kWidth;
-      first += "\n  (" + std::to_string(x) + ", " + std::to_string(y) + ") [spectrum " +
-               std::to_string(x / 3) + ", " + std::to_string(y / 3) + "]: got " + Hex(actual[i]) +
-               ", want " + Hex(expected[i]);
-    }
-  }
-  if (mismatches == 0) {
-    return ::testing::AssertionSuccess();
-  }
-  return ::testing::AssertionFailure() << mismatches << " pixels differ" << first;
+  return image_diff::ImagesMatch(actual, expected, kWidth, kHeight);
 }
 
 // Started once per process: under Wine the whole suite runs in one process,

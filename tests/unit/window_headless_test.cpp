@@ -32,24 +32,6 @@ class HeadlessTest : public ::testing::Test {
   HWND window_ = nullptr;
 };
 
-TEST_F(HeadlessTest, ChosenMenuItemsRaiseEventMenuWithTheirIds) {
-  ASSERT_NE(MenuCreate(0, window_), 0);
-  BuildViewerMenu();
-  MenuDisableItem(0, 3, 1);
-  MenuDisableItem(0, 13, 1);
-  DrainEvents();
-  for (UINT id : {1u, 2u, 5u, 12u, 7u, 8u, 11u}) {
-    ASSERT_TRUE(HeadlessChooseMenu(window_, id)) << id;
-    EXPECT_EQ(EventWait(), EVENT_MENU) << id;
-    EXPECT_EQ(EventMenuItem(), static_cast<intptr_t>(id));
-  }
-  // Greyed items and separators cannot be chosen and raise nothing.
-  EXPECT_FALSE(HeadlessChooseMenu(window_, 3));
-  EXPECT_FALSE(HeadlessChooseMenu(window_, 13));
-  EXPECT_FALSE(HeadlessChooseMenu(window_, MENU_SEPARATOR_ID));
-  EXPECT_EQ(EventWait(0), EVENT_NONE);
-}
-
 TEST_F(HeadlessTest, TabAndShiftTabMoveTheFocusWithWrap) {
   HeadlessActivate(window_);
   HWND stops[3];

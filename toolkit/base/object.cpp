@@ -39,7 +39,9 @@ void* StaticSlot(const ObjectTable* table, intptr_t number) {
 // and has not freed since name anything.
 ListNode* FindDynamic(const ObjectTable* table, intptr_t number) {
   for (ListNode* node = table->dynamicHead; node != nullptr; node = node->next) {
-    if (reinterpret_cast<intptr_t>(ListPayloadOf(node)) == number) return node;
+    if (reinterpret_cast<intptr_t>(ListPayloadOf(node)) == number) {
+      return node;
+    }
   }
   return nullptr;
 }
@@ -47,12 +49,18 @@ ListNode* FindDynamic(const ObjectTable* table, intptr_t number) {
 // Refuses a number whose table would pass kMaxSlots; checked before the sum,
 // which could overflow for a number near INTPTR_MAX.
 bool Grow(ObjectTable* table, intptr_t number) {
-  if (number > kMaxSlots - table->growthStep) return false;
+  if (number > kMaxSlots - table->growthStep) {
+    return false;
+  }
   const int64_t count = static_cast<int64_t>(number) + table->growthStep;
-  if (static_cast<uint64_t>(count) > SIZE_MAX / table->slotSize) return false;
+  if (static_cast<uint64_t>(count) > SIZE_MAX / table->slotSize) {
+    return false;
+  }
   const size_t bytes = static_cast<size_t>(count) * table->slotSize;
   void* grown = HeapReAlloc(ProgramHeap(), HEAP_ZERO_MEMORY, table->slots, bytes);
-  if (grown == nullptr) return false;
+  if (grown == nullptr) {
+    return false;
+  }
   table->slots = static_cast<unsigned char*>(grown);
   table->slotCount = static_cast<int32_t>(count);
   return true;
@@ -61,9 +69,13 @@ bool Grow(ObjectTable* table, intptr_t number) {
 }  // namespace
 
 ObjectTable* ObjectTableCreate(size_t slotSize, int32_t growthStep, ObjectRelease release) {
-  if (slotSize < sizeof(uintptr_t) || growthStep <= 0) return nullptr;
+  if (slotSize < sizeof(uintptr_t) || growthStep <= 0) {
+    return nullptr;
+  }
   auto* table = static_cast<ObjectTable*>(ProgramAllocate(sizeof(ObjectTable)));
-  if (table == nullptr) return nullptr;
+  if (table == nullptr) {
+    return nullptr;
+  }
   table->slots = static_cast<unsigned char*>(ProgramAllocate(slotSize * growthStep));
   if (table->slots == nullptr) {
     ProgramFree(table);
@@ -77,10 +89,18 @@ ObjectTable* ObjectTableCreate(size_t slotSize, int32_t growthStep, ObjectReleas
 }
 
 void* ObjectSlot(ObjectTable* table, intptr_t number) {
-  if (table == nullptr || number < OBJECT_ANY) return nullptr;
-  if (number == OBJECT_ANY) return ListAdd(&table->dynamicHead, table->slotSize);
-  if (number >= table->slotCount && !Grow(table, number)) return nullptr;
-  if (table->release != nullptr) table->release(number);
+  if (table == nullptr || number < OBJECT_ANY) {
+    return nullptr;
+  }
+  if (number == OBJECT_ANY) {
+    return ListAdd(&table->dynamicHead, table->slotSize);
+  }
+  if (number >= table->slotCount && !Grow(table, number)) {
+    return nullptr;
+  }
+  if (table->release != nullptr) {
+    table->release(number);
+  }
   void* slot = StaticSlot(table, number);
   // A release routine that left the slot in use must not hand it out twice.
   std::memset(slot, 0, table->slotSize);
@@ -88,7 +108,9 @@ void* ObjectSlot(ObjectTable* table, intptr_t number) {
 }
 
 void* ObjectLookup(ObjectTable* table, intptr_t number) {
-  if (table == nullptr || number < 0) return nullptr;
+  if (table == nullptr || number < 0) {
+    return nullptr;
+  }
   void* record = nullptr;
   if (IsStatic(table, number)) {
     record = StaticSlot(table, number);
@@ -99,13 +121,17 @@ void* ObjectLookup(ObjectTable* table, intptr_t number) {
 }
 
 void ObjectFree(ObjectTable* table, intptr_t number) {
-  if (table == nullptr || number < 0) return;
+  if (table == nullptr || number < 0) {
+    return;
+  }
   if (IsStatic(table, number)) {
     std::memset(StaticSlot(table, number), 0, table->slotSize);
     return;
   }
   if (ListNode* node = FindDynamic(table, number)) {
-    if (table->iterationCursor == node) table->iterationCursor = node->previous;
+    if (table->iterationCursor == node) {
+      table->iterationCursor = node->previous;
+    }
     ListRemove(&table->dynamicHead, ListPayloadOf(node));
   }
 }
@@ -124,7 +150,9 @@ void ForEachLive(ObjectTable* table, Visit visit) {
   while (table->iterationIndex < table->slotCount) {
     const int32_t number = table->iterationIndex++;
     void* record = StaticSlot(table, number);
-    if (RecordIsLive(record)) visit(number, record);
+    if (RecordIsLive(record)) {
+      visit(number, record);
+    }
   }
   while (table->iterationCursor != nullptr) {
     ListNode* node = table->iterationCursor;
@@ -137,11 +165,15 @@ void ForEachLive(ObjectTable* table, Visit visit) {
 }  // namespace
 
 void ObjectForEach(ObjectTable* table, ObjectVisit visit) {
-  if (table != nullptr && visit != nullptr) ForEachLive(table, visit);
+  if (table != nullptr && visit != nullptr) {
+    ForEachLive(table, visit);
+  }
 }
 
 void ObjectFreeAll(ObjectTable* table) {
-  if (table == nullptr || table->release == nullptr) return;
+  if (table == nullptr || table->release == nullptr) {
+    return;
+  }
   ObjectRelease release = table->release;
   ForEachLive(table, [release](intptr_t number, void*) { release(number); });
 }

@@ -19,21 +19,31 @@ intptr_t scratchPosition = 0;
 // then frees the old one (the text may lie inside it). When no block can be
 // had the variable keeps what it held.
 void StoreText(char** variable, const char* text, size_t length) {
-  if (stringHeap == nullptr) return;
+  if (stringHeap == nullptr) {
+    return;
+  }
   auto* block = static_cast<char*>(HeapAlloc(stringHeap, HEAP_NO_SERIALIZE, length + kBlockSlack));
-  if (block == nullptr) return;
+  if (block == nullptr) {
+    return;
+  }
   std::memcpy(block, text, length);
   block[length] = '\0';
-  if (*variable != nullptr) HeapFree(stringHeap, HEAP_NO_SERIALIZE, *variable);
+  if (*variable != nullptr) {
+    HeapFree(stringHeap, HEAP_NO_SERIALIZE, *variable);
+  }
   *variable = block;
 }
 
 }  // namespace
 
 void StringLibraryInit() {
-  if (stringHeap != nullptr) return;
+  if (stringHeap != nullptr) {
+    return;
+  }
   stringHeap = HeapCreate(HEAP_NO_SERIALIZE, 4096, 0);
-  if (stringHeap == nullptr) return;
+  if (stringHeap == nullptr) {
+    return;
+  }
   scratch = static_cast<char*>(HeapAlloc(stringHeap, HEAP_NO_SERIALIZE, kInitialScratch));
   scratchCapacity = scratch != nullptr ? kInitialScratch : 0;
   scratchPosition = 0;
@@ -51,7 +61,9 @@ void StringAssign(char** variable, const char* text) {
 }
 
 void StringAssignResult(char** variable, intptr_t start) {
-  if (scratch == nullptr || start < 0 || start > scratchPosition) return;
+  if (scratch == nullptr || start < 0 || start > scratchPosition) {
+    return;
+  }
   StoreText(variable, scratch + start, static_cast<size_t>(scratchPosition - start));
   scratchPosition = start;
 }
@@ -63,12 +75,16 @@ int32_t StringEqual(const char* a, const char* b) {
 intptr_t ScratchPosition() { return scratchPosition; }
 
 char* ScratchReserve(intptr_t size, intptr_t start) {
-  if (scratch == nullptr || size < 0 || start < 0 || start > scratchPosition) return nullptr;
+  if (scratch == nullptr || size < 0 || start < 0 || start > scratchPosition) {
+    return nullptr;
+  }
   if (scratchPosition + size >= scratchCapacity - 4) {
     const intptr_t capacity = scratchPosition + size + 16384;
     void* grown = HeapReAlloc(stringHeap, HEAP_NO_SERIALIZE, scratch,
                               static_cast<size_t>(capacity) + kBlockSlack);
-    if (grown == nullptr) return nullptr;
+    if (grown == nullptr) {
+      return nullptr;
+    }
     scratch = static_cast<char*>(grown);
     scratchCapacity = capacity;
   }
@@ -77,5 +93,7 @@ char* ScratchReserve(intptr_t size, intptr_t start) {
 }
 
 void ScratchGiveBack(intptr_t count) {
-  if (count > 0) scratchPosition -= count < scratchPosition ? count : scratchPosition;
+  if (count > 0) {
+    scratchPosition -= count < scratchPosition ? count : scratchPosition;
+  }
 }

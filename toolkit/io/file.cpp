@@ -54,7 +54,9 @@ int32_t ReadPlatform(HANDLE handle, void* memory, int32_t length) {
 
 // Writes the bytes waiting in a record that is writing; the count written.
 int32_t FileFlush(FileRecord* record) {
-  if (record->readState != 0) return 0;
+  if (record->readState != 0) {
+    return 0;
+  }
   DWORD written = 0;
   WriteFile(record->handle, record->buffer,
             static_cast<DWORD>(record->bufferSize - record->bytesLeft), &written, nullptr);
@@ -92,17 +94,23 @@ int32_t ReadBuffered(FileRecord* record, unsigned char* memory, int32_t length) 
 }  // namespace
 
 void FileLibraryInit() {
-  if (fileTable == nullptr) fileTable = ObjectTableCreate(sizeof(FileRecord), 16, FileClose);
+  if (fileTable == nullptr) {
+    fileTable = ObjectTableCreate(sizeof(FileRecord), 16, FileClose);
+  }
 }
 
 void FileLibraryEnd() { ObjectFreeAll(fileTable); }
 
 intptr_t FileOpen(int32_t mode, intptr_t number, const char* path) {
   auto* record = static_cast<FileRecord*>(ObjectSlot(fileTable, number));
-  if (record == nullptr || path == nullptr) return 0;
+  if (record == nullptr || path == nullptr) {
+    return 0;
+  }
   HANDLE handle = OpenPlatformFile(mode, path);
   if (handle == INVALID_HANDLE_VALUE || handle == nullptr) {
-    if (number == OBJECT_ANY) ObjectFree(fileTable, reinterpret_cast<intptr_t>(record));
+    if (number == OBJECT_ANY) {
+      ObjectFree(fileTable, reinterpret_cast<intptr_t>(record));
+    }
     return 0;
   }
   record->handle = handle;
@@ -117,15 +125,23 @@ intptr_t FileOpen(int32_t mode, intptr_t number, const char* path) {
 
 int32_t FileReadData(intptr_t number, void* memory, int32_t length) {
   auto* record = static_cast<FileRecord*>(ObjectLookup(fileTable, number));
-  if (record == nullptr || memory == nullptr || length <= 0) return 0;
-  if (record->buffer == nullptr) return ReadPlatform(record->handle, memory, length);
+  if (record == nullptr || memory == nullptr || length <= 0) {
+    return 0;
+  }
+  if (record->buffer == nullptr) {
+    return ReadPlatform(record->handle, memory, length);
+  }
   return ReadBuffered(record, static_cast<unsigned char*>(memory), length);
 }
 
 void FileClose(intptr_t number) {
-  if (number == OBJECT_ANY) return;
+  if (number == OBJECT_ANY) {
+    return;
+  }
   auto* record = static_cast<FileRecord*>(ObjectLookup(fileTable, number));
-  if (record == nullptr) return;
+  if (record == nullptr) {
+    return;
+  }
   if (record->buffer != nullptr) {
     FileFlush(record);
     HeapFree(ProgramHeap(), 0, record->buffer);

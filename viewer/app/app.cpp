@@ -53,7 +53,9 @@ void AllocateArray(uint32_t** variable, int32_t upperIndex) {
 }
 
 void BuildMenu() {
-  if (MenuCreate(MAIN_MENU, WindowHandle(MAIN_WINDOW)) == 0) return;
+  if (MenuCreate(MAIN_MENU, WindowHandle(MAIN_WINDOW)) == 0) {
+    return;
+  }
   MenuAddTitle("File");
   MenuAddItem(MENU_LOAD, "&Load...");
   MenuAddItem(MENU_SAVE, "Save");
@@ -88,7 +90,9 @@ void Load() {
   RequestOpenFile(start, kLoadTitle, globals.defaultFile, globals.filePattern,
                   globals.patternPosition);
   StringAssignResult(&globals.chosenPath, start);
-  if (StringEqual(globals.chosenPath, "") != 0) return;
+  if (StringEqual(globals.chosenPath, "") != 0) {
+    return;
+  }
   // A file that cannot be opened leaves the buffer, and so the picture, as it
   // was; one that opens replaces all of it, its bytes followed by zeros.
   if (FileOpenRead(SCREEN_FILE, globals.chosenPath) != 0 && globals.screen != nullptr) {
@@ -106,7 +110,9 @@ void PollKeyboard() {
   const intptr_t start = ScratchPosition();
   KeyboardTypedChar(start);
   StringAssignResult(&globals.typedKey, start);
-  if (StringEqual(globals.typedKey, " ") == 0) return;
+  if (StringEqual(globals.typedKey, " ") == 0) {
+    return;
+  }
   RenderScreen(globals.seamColourMode);
   ShowScreen();
   globals.seamColourMode ^= 1;
@@ -140,7 +146,9 @@ int32_t KelpieMain() {
 
   AllocateArray(&globals.palette, PALETTE_UPPER_INDEX);
   AllocateArray(&globals.cellColours, CELL_COLOURS_UPPER_INDEX);
-  if (globals.palette != nullptr) PaletteFill(globals.palette);
+  if (globals.palette != nullptr) {
+    PaletteFill(globals.palette);
+  }
   globals.seamColourMode = 0;
 
   if (WindowOpen(MAIN_WINDOW, kWindowX, kWindowY, SCREEN_IMAGE_WIDTH, kClientHeight, kTitle) != 0) {
