@@ -14,6 +14,7 @@
 #include "platform/posix/dialog_internal.h"
 #include "platform/posix/display.h"
 #include "platform/posix/input.h"
+#include "platform/posix/out_of_memory.h"
 #include "platform/posix/user_internal.h"
 
 namespace user {
@@ -160,25 +161,29 @@ using namespace user;
 // The display's reports
 
 void InputMessageBoxAction(int action) {
-  std::vector<ModalDialog*>& dialogs = Dialogs();
-  if (dialogs.empty() || !dialogs.back()->boxAction) {
-    return;
-  }
-  ModalDialog* top = dialogs.back();
-  if (top->boxAction(action)) {
-    top->done = true;
-  }
+  Allocated([&] {
+    std::vector<ModalDialog*>& dialogs = Dialogs();
+    if (dialogs.empty() || !dialogs.back()->boxAction) {
+      return;
+    }
+    ModalDialog* top = dialogs.back();
+    if (top->boxAction(action)) {
+      top->done = true;
+    }
+  });
 }
 
 void InputFileDialogAnswer(const std::vector<std::string>& paths, size_t filter) {
-  std::vector<ModalDialog*>& dialogs = Dialogs();
-  if (dialogs.empty() || !dialogs.back()->fileAnswer) {
-    return;
-  }
-  ModalDialog* top = dialogs.back();
-  if (top->fileAnswer(paths, filter)) {
-    top->done = true;
-  }
+  Allocated([&] {
+    std::vector<ModalDialog*>& dialogs = Dialogs();
+    if (dialogs.empty() || !dialogs.back()->fileAnswer) {
+      return;
+    }
+    ModalDialog* top = dialogs.back();
+    if (top->fileAnswer(paths, filter)) {
+      top->done = true;
+    }
+  });
 }
 
 // ---------------------------------------------------------------------------
@@ -210,54 +215,56 @@ std::vector<int> Buttons(UINT type) {
 }  // namespace
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-  const std::vector<int> buttons = Buttons(type);
-  if (buttons.empty()) {
-    SetLastError(ERROR_INVALID_MSGBOX_STYLE);
-    return 0;
-  }
-  if (owner != nullptr) {
-    if (Find(owner) == nullptr) {
-      return 0;  // Find has set ERROR_INVALID_WINDOW_HANDLE
+  return OrOutOfMemory(0, [&]() -> int {
+    const std::vector<int> buttons = Buttons(type);
+    if (buttons.empty()) {
+      SetLastError(ERROR_INVALID_MSGBOX_STYLE);
+      return 0;
     }
-    owner = TopLevelOf(owner);  // a child owns nothing; its top-level window does
-  }
-  const bool hasCancel = std::find(buttons.begin(), buttons.end(), IDCANCEL) != buttons.end();
-  const bool onlyOk = buttons.size() == 1;
+    if (owner != nullptr) {
+      if (Find(owner) == nullptr) {
+        return 0;  // Find has set ERROR_INVALID_WINDOW_HANDLE
+      }
+      owner = TopLevelOf(owner);  // a child owns nothing; its top-level window does
+    }
+    const bool hasCancel = std::find(buttons.begin(), buttons.end(), IDCANCEL) != buttons.end();
+    const bool onlyOk = buttons.size() == 1;
 
-  DisplayMessageBoxRequest request;
-  request.owner = owner;
-  request.text = text != nullptr ? text : "";
-  request.caption = caption != nullptr ? caption : "Error";
-  request.style = type;
-  request.buttons = buttons;
-  const size_t defaultIndex = (type & MB_DEFMASK) >> 8;
-  request.defaultButton = buttons[defaultIndex < buttons.size() ? defaultIndex : 0];
-  request.closeBox = hasCancel || onlyOk;
+    DisplayMessageBoxRequest request;
+    request.owner = owner;
+    request.text = text != nullptr ? text : "";
+    request.caption = caption != nullptr ? caption : "Error";
+    request.style = type;
+    request.buttons = buttons;
+    const size_t defaultIndex = (type & MB_DEFMASK) >> 8;
+    request.defaultButton = buttons[defaultIndex < buttons.size() ? defaultIndex : 0];
+    request.closeBox = hasCancel || onlyOk;
 
-  int result = 0;
-  ModalDialog dialog;
-  dialog.boxAction = [&](int action) {
-    if (action == INPUT_BOX_ENTER) {
-      action = request.defaultButton;
-    } else if (action == INPUT_BOX_ESCAPE || action == INPUT_BOX_CLOSE) {
-      // Cancel where there is one; a lone OK button stands for it.
-      if (!request.closeBox) {
+    int result = 0;
+    ModalDialog dialog;
+    dialog.boxAction = [&](int action) {
+      if (action == INPUT_BOX_ENTER) {
+        action = request.defaultButton;
+      } else if (action == INPUT_BOX_ESCAPE || action == INPUT_BOX_CLOSE) {
+        // Cancel where there is one; a lone OK button stands for it.
+        if (!request.closeBox) {
+          return false;
+        }
+        action = hasCancel ? IDCANCEL : IDOK;
+      }
+      if (std::find(buttons.begin(), buttons.end(), action) == buttons.end()) {
         return false;
       }
-      action = hasCancel ? IDCANCEL : IDOK;
+      result = action;
+      return true;
+    };
+    // Task-modal without an owner: the thread's windows all wait for the box.
+    const bool task = (type & MB_MODEMASK) == MB_TASKMODAL && owner == nullptr;
+    const ModalEnd end = RunModal(
+        &dialog, owner, "MessageBoxA", [&] { return DisplayShowMessageBox(request); }, task);
+    if (end == ModalEnd::kNotShown) {
+      SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     }
-    if (std::find(buttons.begin(), buttons.end(), action) == buttons.end()) {
-      return false;
-    }
-    result = action;
-    return true;
-  };
-  // Task-modal without an owner: the thread's windows all wait for the box.
-  const bool task = (type & MB_MODEMASK) == MB_TASKMODAL && owner == nullptr;
-  const ModalEnd end = RunModal(
-      &dialog, owner, "MessageBoxA", [&] { return DisplayShowMessageBox(request); }, task);
-  if (end == ModalEnd::kNotShown) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-  }
-  return result;
+    return result;
+  });
 }

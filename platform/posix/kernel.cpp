@@ -28,6 +28,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/posix/out_of_memory.h"
 #include "platform/posix/testing.h"
 
 namespace {
@@ -52,6 +53,7 @@ struct HeapRegistry {
   std::unordered_set<Heap*> heaps;
   Heap* processHeap = nullptr;
   uint64_t failCountdown = 0;  // PosixHeapFailAllocation; 0 = disarmed
+  uint64_t allocations = 0;    // PosixHeapAllocationCount
 };
 
 // Never destroyed: heaps that are never destroyed keep their blocks reachable
@@ -68,6 +70,7 @@ Heap* FindHeap(HeapRegistry& registry, HANDLE handle) {
 
 // One allocating call; true when the test hook says this one fails.
 bool AllocationFails(HeapRegistry& registry) {
+  ++registry.allocations;
   if (registry.failCountdown == 0) return false;
   return --registry.failCountdown == 0;
 }
@@ -357,92 +360,100 @@ void PosixHeapFailAllocation(uint64_t nth) {
   registry.failCountdown = nth;
 }
 
+uint64_t PosixHeapAllocationCount() {
+  HeapRegistry& registry = Heaps();
+  std::lock_guard<std::mutex> guard(registry.lock);
+  return registry.allocations;
+}
+
 // ---------------------------------------------------------------------------
 // Files
 
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition,
                    DWORD attributes, HANDLE) {
-  if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING) {
-    return FailOpen(ERROR_INVALID_PARAMETER);
-  }
-  if (path == nullptr) return FailOpen(ERROR_PATH_NOT_FOUND);
-
-  const bool canCreate =
-      disposition == CREATE_NEW || disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS;
-  // O_NONBLOCK: a FIFO or a device must never hold the caller up, neither at
-  // open nor at read. O_NOCTTY: a terminal named here is only read.
-  int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-  if ((access & kDataAccess) == kDataAccess) {
-    flags |= O_RDWR;
-  } else if (access & GENERIC_WRITE) {
-    flags |= O_WRONLY;
-  } else if (access & GENERIC_READ || canCreate || disposition == TRUNCATE_EXISTING) {
-    flags |= O_RDONLY;
-  } else {
-    flags = O_CLOEXEC | O_PATH;  // no data access: the file is only looked at
-  }
-  const mode_t mode = (attributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
-
-  FileTable& table = Files();
-  std::lock_guard<std::mutex> guard(table.lock);
-
-  // Refuse a sharing conflict before O_TRUNC can touch the file.
-  struct stat before {};
-  if (disposition != CREATE_NEW && stat(path, &before) == 0 && !S_ISDIR(before.st_mode) &&
-      SharingConflict(table, FileKey{before.st_dev, before.st_ino}, access, share)) {
-    return FailOpen(ERROR_SHARING_VIOLATION);
-  }
-
-  bool existed = true;
-  int fd = -1;
-  switch (disposition) {
-    case CREATE_NEW:
-      existed = false;
-      fd = open(path, flags | O_CREAT | O_EXCL, mode);
-      break;
-    case OPEN_EXISTING:
-      fd = open(path, flags);
-      break;
-    case TRUNCATE_EXISTING:
-      fd = open(path, flags | O_TRUNC);
-      break;
-    default:  // OPEN_ALWAYS, CREATE_ALWAYS: learn whether the file was there
-      fd = open(path, flags | O_CREAT | O_EXCL, mode);
-      existed = fd < 0 && errno == EEXIST;
-      if (existed) {
-        fd = open(path, flags | O_CREAT | (disposition == CREATE_ALWAYS ? O_TRUNC : 0), mode);
-      }
-      break;
-  }
-  if (fd < 0) return FailOpen(ErrorForPath(path, errno));
-
-  auto record = std::make_shared<FileRecord>();
-  record->fd = fd;
-  struct stat info {};
-  if (fstat(fd, &info) != 0) return FailOpen(ErrorFromErrno(errno));
-  if (S_ISDIR(info.st_mode)) return FailOpen(ERROR_ACCESS_DENIED);
-  record->access = access & kDataAccess;
-  record->share = share;
-  record->key = FileKey{info.st_dev, info.st_ino};
-  // The name may have been replaced between stat and open.
-  if (existed && SharingConflict(table, record->key, access, share)) {
-    return FailOpen(ERROR_SHARING_VIOLATION);
-  }
-  try {
-    table.openFiles[record->key].push_back(record.get());
-    table.handles.emplace(record.get(), record);
-  } catch (const std::bad_alloc&) {
-    auto it = table.openFiles.find(record->key);
-    if (it != table.openFiles.end()) {
-      std::erase(it->second, record.get());
-      if (it->second.empty()) table.openFiles.erase(it);
+  return OrOutOfMemory(INVALID_HANDLE_VALUE, [&]() -> HANDLE {
+    if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING) {
+      return FailOpen(ERROR_INVALID_PARAMETER);
     }
-    return FailOpen(ERROR_NOT_ENOUGH_MEMORY);
-  }
-  lastError = existed && (disposition == OPEN_ALWAYS || disposition == CREATE_ALWAYS)
-                  ? ERROR_ALREADY_EXISTS
-                  : ERROR_SUCCESS;
-  return const_cast<FileRecord*>(record.get());
+    if (path == nullptr) return FailOpen(ERROR_PATH_NOT_FOUND);
+
+    const bool canCreate =
+        disposition == CREATE_NEW || disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS;
+    // O_NONBLOCK: a FIFO or a device must never hold the caller up, neither at
+    // open nor at read. O_NOCTTY: a terminal named here is only read.
+    int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    if ((access & kDataAccess) == kDataAccess) {
+      flags |= O_RDWR;
+    } else if (access & GENERIC_WRITE) {
+      flags |= O_WRONLY;
+    } else if (access & GENERIC_READ || canCreate || disposition == TRUNCATE_EXISTING) {
+      flags |= O_RDONLY;
+    } else {
+      flags = O_CLOEXEC | O_PATH;  // no data access: the file is only looked at
+    }
+    const mode_t mode = (attributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
+
+    FileTable& table = Files();
+    std::lock_guard<std::mutex> guard(table.lock);
+
+    // Refuse a sharing conflict before O_TRUNC can touch the file.
+    struct stat before {};
+    if (disposition != CREATE_NEW && stat(path, &before) == 0 && !S_ISDIR(before.st_mode) &&
+        SharingConflict(table, FileKey{before.st_dev, before.st_ino}, access, share)) {
+      return FailOpen(ERROR_SHARING_VIOLATION);
+    }
+
+    bool existed = true;
+    int fd = -1;
+    switch (disposition) {
+      case CREATE_NEW:
+        existed = false;
+        fd = open(path, flags | O_CREAT | O_EXCL, mode);
+        break;
+      case OPEN_EXISTING:
+        fd = open(path, flags);
+        break;
+      case TRUNCATE_EXISTING:
+        fd = open(path, flags | O_TRUNC);
+        break;
+      default:  // OPEN_ALWAYS, CREATE_ALWAYS: learn whether the file was there
+        fd = open(path, flags | O_CREAT | O_EXCL, mode);
+        existed = fd < 0 && errno == EEXIST;
+        if (existed) {
+          fd = open(path, flags | O_CREAT | (disposition == CREATE_ALWAYS ? O_TRUNC : 0), mode);
+        }
+        break;
+    }
+    if (fd < 0) return FailOpen(ErrorForPath(path, errno));
+
+    auto record = std::make_shared<FileRecord>();
+    record->fd = fd;
+    struct stat info {};
+    if (fstat(fd, &info) != 0) return FailOpen(ErrorFromErrno(errno));
+    if (S_ISDIR(info.st_mode)) return FailOpen(ERROR_ACCESS_DENIED);
+    record->access = access & kDataAccess;
+    record->share = share;
+    record->key = FileKey{info.st_dev, info.st_ino};
+    // The name may have been replaced between stat and open.
+    if (existed && SharingConflict(table, record->key, access, share)) {
+      return FailOpen(ERROR_SHARING_VIOLATION);
+    }
+    try {
+      table.openFiles[record->key].push_back(record.get());
+      table.handles.emplace(record.get(), record);
+    } catch (const std::bad_alloc&) {
+      auto it = table.openFiles.find(record->key);
+      if (it != table.openFiles.end()) {
+        std::erase(it->second, record.get());
+        if (it->second.empty()) table.openFiles.erase(it);
+      }
+      return FailOpen(ERROR_NOT_ENOUGH_MEMORY);
+    }
+    lastError = existed && (disposition == OPEN_ALWAYS || disposition == CREATE_ALWAYS)
+                    ? ERROR_ALREADY_EXISTS
+                    : ERROR_SUCCESS;
+    return const_cast<FileRecord*>(record.get());
+  });
 }
 
 namespace {
@@ -516,58 +527,62 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written,
 }
 
 BOOL CloseHandle(HANDLE object) {
-  std::shared_ptr<FileRecord> record;
-  {
-    FileTable& table = Files();
-    std::lock_guard<std::mutex> guard(table.lock);
-    auto it = table.handles.find(static_cast<const FileRecord*>(object));
-    if (it == table.handles.end()) {
-      lastError = ERROR_INVALID_HANDLE;
-      return FALSE;
+  return OrOutOfMemory(FALSE, [&]() -> BOOL {
+    std::shared_ptr<FileRecord> record;
+    {
+      FileTable& table = Files();
+      std::lock_guard<std::mutex> guard(table.lock);
+      auto it = table.handles.find(static_cast<const FileRecord*>(object));
+      if (it == table.handles.end()) {
+        lastError = ERROR_INVALID_HANDLE;
+        return FALSE;
+      }
+      record = std::move(it->second);
+      table.handles.erase(it);
+      auto open = table.openFiles.find(record->key);
+      if (open != table.openFiles.end()) {
+        std::erase(open->second, record.get());
+        if (open->second.empty()) table.openFiles.erase(open);
+      }
     }
-    record = std::move(it->second);
-    table.handles.erase(it);
-    auto open = table.openFiles.find(record->key);
-    if (open != table.openFiles.end()) {
-      std::erase(open->second, record.get());
-      if (open->second.empty()) table.openFiles.erase(open);
-    }
-  }
-  // The descriptor closes with the last reference, outside the lock.
-  return TRUE;
+    // The descriptor closes with the last reference, outside the lock.
+    return TRUE;
+  });
 }
 
 BOOL DeleteFileA(LPCSTR path) {
-  if (path == nullptr) {
-    lastError = ERROR_PATH_NOT_FOUND;
-    return FALSE;
-  }
-  FileTable& table = Files();
-  std::lock_guard<std::mutex> guard(table.lock);
-  struct stat info {};
-  if (lstat(path, &info) != 0) {
-    lastError = ErrorForPath(path, errno);
-    return FALSE;
-  }
-  if (S_ISDIR(info.st_mode)) {
-    lastError = ERROR_ACCESS_DENIED;
-    return FALSE;
-  }
-  // Win32 refuses while a handle does not share delete, and refuses read-only
-  // files; GetFileAttributesA reports a file without owner write as read-only.
-  if (DeleteConflict(table, FileKey{info.st_dev, info.st_ino})) {
-    lastError = ERROR_SHARING_VIOLATION;
-    return FALSE;
-  }
-  if (S_ISREG(info.st_mode) && !(info.st_mode & S_IWUSR)) {
-    lastError = ERROR_ACCESS_DENIED;
-    return FALSE;
-  }
-  if (unlink(path) != 0) {
-    lastError = ErrorForPath(path, errno);
-    return FALSE;
-  }
-  return TRUE;
+  return OrOutOfMemory(FALSE, [&]() -> BOOL {
+    if (path == nullptr) {
+      lastError = ERROR_PATH_NOT_FOUND;
+      return FALSE;
+    }
+    FileTable& table = Files();
+    std::lock_guard<std::mutex> guard(table.lock);
+    struct stat info {};
+    if (lstat(path, &info) != 0) {
+      lastError = ErrorForPath(path, errno);
+      return FALSE;
+    }
+    if (S_ISDIR(info.st_mode)) {
+      lastError = ERROR_ACCESS_DENIED;
+      return FALSE;
+    }
+    // Win32 refuses while a handle does not share delete, and refuses read-only
+    // files; GetFileAttributesA reports a file without owner write as read-only.
+    if (DeleteConflict(table, FileKey{info.st_dev, info.st_ino})) {
+      lastError = ERROR_SHARING_VIOLATION;
+      return FALSE;
+    }
+    if (S_ISREG(info.st_mode) && !(info.st_mode & S_IWUSR)) {
+      lastError = ERROR_ACCESS_DENIED;
+      return FALSE;
+    }
+    if (unlink(path) != 0) {
+      lastError = ErrorForPath(path, errno);
+      return FALSE;
+    }
+    return TRUE;
+  });
 }
 
 DWORD GetFileAttributesA(LPCSTR path) {

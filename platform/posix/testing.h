@@ -9,3 +9,5 @@
 // ERROR_NOT_ENOUGH_MEMORY. Every call of those three counts, except calls
 // refused for a bad heap or block. The hook fires once; 0 disarms it.
 void PosixHeapFailAllocation(uint64_t nth);
+// The allocating calls of our heaps so far, counted as the hook counts them.
+uint64_t PosixHeapAllocationCount();
