@@ -309,6 +309,9 @@ BOOL ShowFileDialog(LPOPENFILENAMEA ofn, bool save) {
   if (end == ModalEnd::kNotShown) {
     return Fail(CDERR_DIALOGFAILURE);
   }
+  if (dialog.outOfMemory) {
+    return Fail(CDERR_MEMALLOCFAILURE);
+  }
   if (tooSmall) {
     return Fail(FNERR_BUFFERTOOSMALL);
   }

@@ -8,6 +8,7 @@
 // loop finds no owner of ours to disable and enable again under the dialog.
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "platform/posix/comdlg.h"
@@ -22,8 +23,8 @@ namespace user {
 namespace {
 
 std::vector<ModalDialog*>& Dialogs() {
-  static auto* dialogs = new std::vector<ModalDialog*>;
-  return *dialogs;
+  static std::vector<ModalDialog*> dialogs;  // made without allocating
+  return dialogs;
 }
 
 bool CanActivate(HWND window) {
@@ -80,8 +81,9 @@ void ReturnActivation(HWND owner) {
 // ends, also when a test's blocked hook throws out of the loop.
 class ModalScope {
  public:
+  // What needs memory comes first: when it cannot be had, the constructor
+  // throws with nothing changed.
   ModalScope(ModalDialog* dialog, HWND owner, bool allWindows) : dialog_(dialog), owner_(owner) {
-    Dialogs().push_back(dialog);
     // Only what this disables is enabled again afterwards.
     if (owner != nullptr && IsWindowEnabled(owner) != FALSE) {
       disabled_.push_back(owner);
@@ -93,10 +95,11 @@ class ModalScope {
         }
       }
     }
+    Dialogs().push_back(dialog);
     for (HWND window : disabled_) {
       EnableWindow(window, FALSE);
     }
-    tookActivation_ = TakeActivation();
+    tookActivation_ = OrOutOfMemory(false, [] { return TakeActivation(); });
   }
 
   ~ModalScope() {
@@ -131,7 +134,11 @@ ModalEnd RunModal(ModalDialog* dialog, HWND owner, const char* waiter,
   if (!DisplayReady() || !show()) {
     return ModalEnd::kNotShown;
   }
-  const ModalScope scope(dialog, owner, allWindows);
+  std::optional<ModalScope> scope;
+  if (!Allocated([&] { scope.emplace(dialog, owner, allWindows); })) {
+    DisplayCloseDialog();
+    return ModalEnd::kNotShown;
+  }
   while (!dialog->done) {
     // Owned windows go with their owner.
     if (owner != nullptr && IsWindow(owner) == FALSE) {
@@ -160,30 +167,32 @@ using namespace user;
 // ---------------------------------------------------------------------------
 // The display's reports
 
+namespace {
+
+// Hands a report to the newest dialog. One that cannot be judged for want of
+// memory ends the dialog as failed rather than leave it up and deaf.
+void Report(const std::function<bool(ModalDialog*)>& judge) {
+  std::vector<ModalDialog*>& dialogs = Dialogs();
+  if (dialogs.empty()) {
+    return;
+  }
+  ModalDialog* top = dialogs.back();
+  bool ends = false;
+  if (!Allocated([&] { ends = judge(top); })) {
+    top->outOfMemory = true;
+    ends = true;
+  }
+  top->done = top->done || ends;
+}
+
+}  // namespace
+
 void InputMessageBoxAction(int action) {
-  Allocated([&] {
-    std::vector<ModalDialog*>& dialogs = Dialogs();
-    if (dialogs.empty() || !dialogs.back()->boxAction) {
-      return;
-    }
-    ModalDialog* top = dialogs.back();
-    if (top->boxAction(action)) {
-      top->done = true;
-    }
-  });
+  Report([action](ModalDialog* top) { return top->boxAction && top->boxAction(action); });
 }
 
 void InputFileDialogAnswer(const std::vector<std::string>& paths, size_t filter) {
-  Allocated([&] {
-    std::vector<ModalDialog*>& dialogs = Dialogs();
-    if (dialogs.empty() || !dialogs.back()->fileAnswer) {
-      return;
-    }
-    ModalDialog* top = dialogs.back();
-    if (top->fileAnswer(paths, filter)) {
-      top->done = true;
-    }
-  });
+  Report([&](ModalDialog* top) { return top->fileAnswer && top->fileAnswer(paths, filter); });
 }
 
 // ---------------------------------------------------------------------------
@@ -262,8 +271,9 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     const bool task = (type & MB_MODEMASK) == MB_TASKMODAL && owner == nullptr;
     const ModalEnd end = RunModal(
         &dialog, owner, "MessageBoxA", [&] { return DisplayShowMessageBox(request); }, task);
-    if (end == ModalEnd::kNotShown) {
+    if (end == ModalEnd::kNotShown || dialog.outOfMemory) {
       SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+      return 0;
     }
     return result;
   });

@@ -120,8 +120,8 @@ struct KeyState {
 };
 
 KeyState& Keys() {
-  static auto* keys = new KeyState;
-  return *keys;
+  static KeyState keys;  // made without allocating
+  return keys;
 }
 
 // The left/right key of a generic Shift, Control or Alt key press.

@@ -60,25 +60,29 @@ constexpr UINT kStateBits = MF_GRAYED | MF_DISABLED;
 
 // The item with that command in the menu or any submenu, depth first, with
 // the popups that lead to it (the menu itself not counted) and their places.
+// The path has room for the deepest menu searched: looking up needs no memory.
+constexpr int kDeepestMenu = 64;
+
 struct Found {
   MenuItem* item = nullptr;
   HMENU holder = nullptr;
-  std::vector<std::pair<HMENU, int>> path;
+  std::pair<HMENU, int> path[kDeepestMenu + 1];
+  int pathLength = 0;
 };
 
 bool FindCommand(HMENU handle, UINT id, Found* found, int depth) {
   Menu* menu = FindMenu(handle);
-  if (menu == nullptr || depth > 64) {
+  if (menu == nullptr || depth > kDeepestMenu) {
     return false;
   }
   for (size_t i = 0; i < menu->items.size(); ++i) {
     MenuItem& item = menu->items[i];
     if ((item.flags & MF_POPUP) != 0) {
-      found->path.emplace_back(item.submenu, static_cast<int>(i));
+      found->path[found->pathLength++] = {item.submenu, static_cast<int>(i)};
       if (FindCommand(item.submenu, id, found, depth + 1)) {
         return true;
       }
-      found->path.pop_back();
+      --found->pathLength;
     } else if ((item.flags & MF_SEPARATOR) == 0 && item.id == id) {
       found->item = &item;
       found->holder = handle;
@@ -341,7 +345,8 @@ bool InputMenuCommand(HWND window, UINT id) {
     }
     Send(window, WM_ENTERMENULOOP, FALSE, 0);
     Send(window, WM_INITMENU, reinterpret_cast<WPARAM>(bar), 0);
-    for (const auto& [popup, place] : found.path) {
+    for (int step = 0; step < found.pathLength; ++step) {
+      const auto& [popup, place] = found.path[step];
       if (Peek(window) == nullptr) {
         return false;
       }
