@@ -9,9 +9,10 @@
 
 #include "platform/posix/kernel.h"
 
-// work() or, when an allocation inside it fails, `failure`.
+// work() or, when an allocation inside it fails, `failure`. Other exceptions
+// pass (a test's blocked hook throws out of a waiting call).
 template <typename Result, typename Work>
-Result OrOutOfMemory(Result failure, Work&& work) noexcept {
+Result OrOutOfMemory(Result failure, Work&& work) {
   try {
     return std::forward<Work>(work)();
   } catch (const std::bad_alloc&) {
@@ -22,7 +23,7 @@ Result OrOutOfMemory(Result failure, Work&& work) noexcept {
 
 // True when `work` (which returns nothing) ran to its end.
 template <typename Work>
-bool Allocated(Work&& work) noexcept {
+bool Allocated(Work&& work) {
   return OrOutOfMemory(false, [&] {
     std::forward<Work>(work)();
     return true;
