@@ -23,6 +23,7 @@
 
 #include "platform/posix/dialog_internal.h"
 #include "platform/posix/display.h"
+#include "platform/posix/out_of_memory.h"
 
 using user::ModalDialog;
 using user::ModalEnd;
@@ -253,7 +254,7 @@ bool WriteResult(OPENFILENAMEA* ofn, const std::vector<std::string>& paths) {
   return true;
 }
 
-BOOL FileDialog(LPOPENFILENAMEA ofn, bool save) {
+BOOL ShowFileDialog(LPOPENFILENAMEA ofn, bool save) {
   extendedError = 0;
   if (ofn == nullptr) {
     return Fail(CDERR_INITIALIZATION);
@@ -330,10 +331,19 @@ BOOL FileDialog(LPOPENFILENAMEA ofn, bool save) {
   if (end == ModalEnd::kNotShown) {
     return Fail(CDERR_DIALOGFAILURE);
   }
+  if (dialog.outOfMemory) {
+    return Fail(CDERR_MEMALLOCFAILURE);
+  }
   if (tooSmall) {
     return Fail(FNERR_BUFFERTOOSMALL);
   }
   return chosen ? TRUE : FALSE;
+}
+
+// Running out of memory is the dialog's own kind of failure.
+BOOL FileDialog(LPOPENFILENAMEA ofn, bool save) {
+  const BOOL chosen = OrOutOfMemory(BOOL{-1}, [&] { return ShowFileDialog(ofn, save); });
+  return chosen == -1 ? Fail(CDERR_MEMALLOCFAILURE) : chosen;
 }
 
 }  // namespace

@@ -8,12 +8,14 @@
 // loop finds no owner of ours to disable and enable again under the dialog.
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "platform/posix/comdlg.h"
 #include "platform/posix/dialog_internal.h"
 #include "platform/posix/display.h"
 #include "platform/posix/input.h"
+#include "platform/posix/out_of_memory.h"
 #include "platform/posix/user_internal.h"
 
 namespace user {
@@ -21,8 +23,8 @@ namespace user {
 namespace {
 
 std::vector<ModalDialog*>& Dialogs() {
-  static auto* dialogs = new std::vector<ModalDialog*>;
-  return *dialogs;
+  static std::vector<ModalDialog*> dialogs;  // made without allocating
+  return dialogs;
 }
 
 bool CanActivate(HWND window) {
@@ -79,8 +81,9 @@ void ReturnActivation(HWND owner) {
 // ends, also when a test's blocked hook throws out of the loop.
 class ModalScope {
  public:
+  // What needs memory comes first: when it cannot be had, the constructor
+  // throws with nothing changed.
   ModalScope(ModalDialog* dialog, HWND owner, bool allWindows) : dialog_(dialog), owner_(owner) {
-    Dialogs().push_back(dialog);
     // Only what this disables is enabled again afterwards.
     if (owner != nullptr && IsWindowEnabled(owner) != FALSE) {
       disabled_.push_back(owner);
@@ -92,10 +95,11 @@ class ModalScope {
         }
       }
     }
+    Dialogs().push_back(dialog);
     for (HWND window : disabled_) {
       EnableWindow(window, FALSE);
     }
-    tookActivation_ = TakeActivation();
+    tookActivation_ = OrOutOfMemory(false, [] { return TakeActivation(); });
   }
 
   ~ModalScope() {
@@ -130,7 +134,11 @@ ModalEnd RunModal(ModalDialog* dialog, HWND owner, const char* waiter,
   if (!DisplayReady() || !show()) {
     return ModalEnd::kNotShown;
   }
-  const ModalScope scope(dialog, owner, allWindows);
+  std::optional<ModalScope> scope;
+  if (!Allocated([&] { scope.emplace(dialog, owner, allWindows); })) {
+    DisplayCloseDialog();
+    return ModalEnd::kNotShown;
+  }
   while (!dialog->done) {
     // Owned windows go with their owner.
     if (owner != nullptr && IsWindow(owner) == FALSE) {
@@ -159,26 +167,32 @@ using namespace user;
 // ---------------------------------------------------------------------------
 // The display's reports
 
-void InputMessageBoxAction(int action) {
+namespace {
+
+// Hands a report to the newest dialog. One that cannot be judged for want of
+// memory ends the dialog as failed rather than leave it up and deaf.
+void Report(const std::function<bool(ModalDialog*)>& judge) {
   std::vector<ModalDialog*>& dialogs = Dialogs();
-  if (dialogs.empty() || !dialogs.back()->boxAction) {
+  if (dialogs.empty()) {
     return;
   }
   ModalDialog* top = dialogs.back();
-  if (top->boxAction(action)) {
-    top->done = true;
+  bool ends = false;
+  if (!Allocated([&] { ends = judge(top); })) {
+    top->outOfMemory = true;
+    ends = true;
   }
+  top->done = top->done || ends;
+}
+
+}  // namespace
+
+void InputMessageBoxAction(int action) {
+  Report([action](ModalDialog* top) { return top->boxAction && top->boxAction(action); });
 }
 
 void InputFileDialogAnswer(const std::vector<std::string>& paths, size_t filter) {
-  std::vector<ModalDialog*>& dialogs = Dialogs();
-  if (dialogs.empty() || !dialogs.back()->fileAnswer) {
-    return;
-  }
-  ModalDialog* top = dialogs.back();
-  if (top->fileAnswer(paths, filter)) {
-    top->done = true;
-  }
+  Report([&](ModalDialog* top) { return top->fileAnswer && top->fileAnswer(paths, filter); });
 }
 
 // ---------------------------------------------------------------------------
@@ -210,54 +224,57 @@ std::vector<int> Buttons(UINT type) {
 }  // namespace
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-  const std::vector<int> buttons = Buttons(type);
-  if (buttons.empty()) {
-    SetLastError(ERROR_INVALID_MSGBOX_STYLE);
-    return 0;
-  }
-  if (owner != nullptr) {
-    if (Find(owner) == nullptr) {
-      return 0;  // Find has set ERROR_INVALID_WINDOW_HANDLE
+  return OrOutOfMemory(0, [&]() -> int {
+    const std::vector<int> buttons = Buttons(type);
+    if (buttons.empty()) {
+      SetLastError(ERROR_INVALID_MSGBOX_STYLE);
+      return 0;
     }
-    owner = TopLevelOf(owner);  // a child owns nothing; its top-level window does
-  }
-  const bool hasCancel = std::find(buttons.begin(), buttons.end(), IDCANCEL) != buttons.end();
-  const bool onlyOk = buttons.size() == 1;
+    if (owner != nullptr) {
+      if (Find(owner) == nullptr) {
+        return 0;  // Find has set ERROR_INVALID_WINDOW_HANDLE
+      }
+      owner = TopLevelOf(owner);  // a child owns nothing; its top-level window does
+    }
+    const bool hasCancel = std::find(buttons.begin(), buttons.end(), IDCANCEL) != buttons.end();
+    const bool onlyOk = buttons.size() == 1;
 
-  DisplayMessageBoxRequest request;
-  request.owner = owner;
-  request.text = text != nullptr ? text : "";
-  request.caption = caption != nullptr ? caption : "Error";
-  request.style = type;
-  request.buttons = buttons;
-  const size_t defaultIndex = (type & MB_DEFMASK) >> 8;
-  request.defaultButton = buttons[defaultIndex < buttons.size() ? defaultIndex : 0];
-  request.closeBox = hasCancel || onlyOk;
+    DisplayMessageBoxRequest request;
+    request.owner = owner;
+    request.text = text != nullptr ? text : "";
+    request.caption = caption != nullptr ? caption : "Error";
+    request.style = type;
+    request.buttons = buttons;
+    const size_t defaultIndex = (type & MB_DEFMASK) >> 8;
+    request.defaultButton = buttons[defaultIndex < buttons.size() ? defaultIndex : 0];
+    request.closeBox = hasCancel || onlyOk;
 
-  int result = 0;
-  ModalDialog dialog;
-  dialog.boxAction = [&](int action) {
-    if (action == INPUT_BOX_ENTER) {
-      action = request.defaultButton;
-    } else if (action == INPUT_BOX_ESCAPE || action == INPUT_BOX_CLOSE) {
-      // Cancel where there is one; a lone OK button stands for it.
-      if (!request.closeBox) {
+    int result = 0;
+    ModalDialog dialog;
+    dialog.boxAction = [&](int action) {
+      if (action == INPUT_BOX_ENTER) {
+        action = request.defaultButton;
+      } else if (action == INPUT_BOX_ESCAPE || action == INPUT_BOX_CLOSE) {
+        // Cancel where there is one; a lone OK button stands for it.
+        if (!request.closeBox) {
+          return false;
+        }
+        action = hasCancel ? IDCANCEL : IDOK;
+      }
+      if (std::find(buttons.begin(), buttons.end(), action) == buttons.end()) {
         return false;
       }
-      action = hasCancel ? IDCANCEL : IDOK;
+      result = action;
+      return true;
+    };
+    // Task-modal without an owner: the thread's windows all wait for the box.
+    const bool task = (type & MB_MODEMASK) == MB_TASKMODAL && owner == nullptr;
+    const ModalEnd end = RunModal(
+        &dialog, owner, "MessageBoxA", [&] { return DisplayShowMessageBox(request); }, task);
+    if (end == ModalEnd::kNotShown || dialog.outOfMemory) {
+      SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+      return 0;
     }
-    if (std::find(buttons.begin(), buttons.end(), action) == buttons.end()) {
-      return false;
-    }
-    result = action;
-    return true;
-  };
-  // Task-modal without an owner: the thread's windows all wait for the box.
-  const bool task = (type & MB_MODEMASK) == MB_TASKMODAL && owner == nullptr;
-  const ModalEnd end = RunModal(
-      &dialog, owner, "MessageBoxA", [&] { return DisplayShowMessageBox(request); }, task);
-  if (end == ModalEnd::kNotShown) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-  }
-  return result;
+    return result;
+  });
 }

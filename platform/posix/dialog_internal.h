@@ -16,6 +16,7 @@ struct ModalDialog {
   std::function<bool(int action)> boxAction;  // message boxes
   std::function<bool(const std::vector<std::string>& paths, size_t filter)> fileAnswer;
   bool done = false;
+  bool outOfMemory = false;  // a report could not be judged: the dialog failed
 };
 
 enum class ModalEnd {

@@ -10,6 +10,7 @@
 #include "platform/posix/dinput.h"
 
 #include <cstring>
+#include <new>
 
 #include "platform/posix/input.h"
 #include "platform/posix/user_internal.h"
@@ -313,7 +314,11 @@ class DirectInput final : public IDirectInput7A {
     if (!IsDeviceIid(iid)) {
       return DIERR_NOINTERFACE;
     }
-    *out = static_cast<IDirectInputDevice7A*>(new Keyboard(this));
+    auto* keyboard = new (std::nothrow) Keyboard(this);
+    if (keyboard == nullptr) {
+      return DIERR_OUTOFMEMORY;
+    }
+    *out = static_cast<IDirectInputDevice7A*>(keyboard);
     return DI_OK;
   }
 
@@ -362,6 +367,10 @@ HRESULT WINAPI DirectInputCreateEx(HINSTANCE instance, DWORD version, REFIID iid
   if (!IsDirectInputIid(iid)) {
     return DIERR_NOINTERFACE;
   }
-  *out = static_cast<IDirectInput7A*>(new DirectInput);
+  auto* directInput = new (std::nothrow) DirectInput;
+  if (directInput == nullptr) {
+    return DIERR_OUTOFMEMORY;
+  }
+  *out = static_cast<IDirectInput7A*>(directInput);
   return DI_OK;
 }

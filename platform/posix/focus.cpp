@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "platform/posix/display.h"
+#include "platform/posix/out_of_memory.h"
 #include "platform/posix/user_internal.h"
 
 namespace user {
@@ -111,70 +112,76 @@ void ForgetWindow(HWND window) {
 using namespace user;
 
 HWND SetFocus(HWND window) {
-  State& s = TheState();
-  const HWND old = s.focus;
-  if (window == nullptr) {
-    if (old != nullptr) {
-      s.focus = nullptr;
-      Send(old, WM_KILLFOCUS, 0, 0);
+  return OrOutOfMemory(HWND{}, [&]() -> HWND {
+    State& s = TheState();
+    const HWND old = s.focus;
+    if (window == nullptr) {
+      if (old != nullptr) {
+        s.focus = nullptr;
+        Send(old, WM_KILLFOCUS, 0, 0);
+      }
+      return old;
     }
-    return old;
-  }
-  Window* w = Find(window);
-  if (w == nullptr) {
-    return nullptr;
-  }
-  const HWND top = TopLevelOf(window);
-  if (IsIconic(top)) {
-    return nullptr;
-  }
-  if (s.active != top) {
-    ActivateWindow(top, false);
-    if (Peek(window) == nullptr || s.active != top) {
+    Window* w = Find(window);
+    if (w == nullptr) {
       return nullptr;
     }
-  }
-  const HWND previous = s.focus;
-  if (previous == window) {
+    const HWND top = TopLevelOf(window);
+    if (IsIconic(top)) {
+      return nullptr;
+    }
+    if (s.active != top) {
+      ActivateWindow(top, false);
+      if (Peek(window) == nullptr || s.active != top) {
+        return nullptr;
+      }
+    }
+    const HWND previous = s.focus;
+    if (previous == window) {
+      return previous;
+    }
+    s.focus = window;
+    if (previous != nullptr) {
+      Send(previous, WM_KILLFOCUS, reinterpret_cast<WPARAM>(window), 0);
+    }
+    if (s.focus == window) {
+      Send(window, WM_SETFOCUS, reinterpret_cast<WPARAM>(previous), 0);
+    }
     return previous;
-  }
-  s.focus = window;
-  if (previous != nullptr) {
-    Send(previous, WM_KILLFOCUS, reinterpret_cast<WPARAM>(window), 0);
-  }
-  if (s.focus == window) {
-    Send(window, WM_SETFOCUS, reinterpret_cast<WPARAM>(previous), 0);
-  }
-  return previous;
+  });
 }
 
 HWND GetFocus() { return Peek(TheState().focus) != nullptr ? TheState().focus : nullptr; }
 
 HWND SetActiveWindow(HWND window) {
-  State& s = TheState();
-  const HWND old = s.active;
-  if (window != nullptr) {
-    Window* w = Find(window);
-    if (w == nullptr) {
-      return nullptr;
+  return OrOutOfMemory(HWND{}, [&]() -> HWND {
+    State& s = TheState();
+    const HWND old = s.active;
+    if (window != nullptr) {
+      Window* w = Find(window);
+      if (w == nullptr) {
+        return nullptr;
+      }
+      window = TopLevelOf(window);
     }
-    window = TopLevelOf(window);
-  }
-  ActivateWindow(window, false);
-  if (window != nullptr && s.active == window) {
-    DisplayActivateWindow(window);
-  }
-  return old;
+    ActivateWindow(window, false);
+    if (window != nullptr && s.active == window) {
+      DisplayActivateWindow(window);
+    }
+    return old;
+  });
 }
 
 HWND GetActiveWindow() { return Peek(TheState().active) != nullptr ? TheState().active : nullptr; }
 
 BOOL SetForegroundWindow(HWND window) {
-  if (Find(window) == nullptr) {
-    return FALSE;
-  }
-  SetActiveWindow(window);
-  return TRUE;
+  return OrOutOfMemory(FALSE, [&]() -> BOOL {
+    if (Find(window) == nullptr) {
+      return FALSE;
+    }
+    SetActiveWindow(window);
+    return TRUE;
+  });
 }
 
 HWND GetForegroundWindow() {
@@ -183,56 +190,62 @@ HWND GetForegroundWindow() {
 }
 
 HWND SetCapture(HWND window) {
-  State& s = TheState();
-  const HWND old = s.capture;
-  if (window != nullptr && Find(window) == nullptr) {
-    return nullptr;
-  }
-  s.capture = window;
-  if (old != nullptr && old != window) {
-    Send(old, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(window));
-  }
-  DisplayCapturePointer(TopLevelOf(window));
-  return Peek(old) != nullptr ? old : nullptr;
+  return OrOutOfMemory(HWND{}, [&]() -> HWND {
+    State& s = TheState();
+    const HWND old = s.capture;
+    if (window != nullptr && Find(window) == nullptr) {
+      return nullptr;
+    }
+    s.capture = window;
+    if (old != nullptr && old != window) {
+      Send(old, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(window));
+    }
+    DisplayCapturePointer(TopLevelOf(window));
+    return Peek(old) != nullptr ? old : nullptr;
+  });
 }
 
 BOOL ReleaseCapture() {
-  State& s = TheState();
-  const HWND old = s.capture;
-  s.capture = nullptr;
-  if (old != nullptr) {
-    DisplayCapturePointer(nullptr);
-    Send(old, WM_CAPTURECHANGED, 0, 0);
-  }
-  return TRUE;
+  return OrOutOfMemory(FALSE, [&]() -> BOOL {
+    State& s = TheState();
+    const HWND old = s.capture;
+    s.capture = nullptr;
+    if (old != nullptr) {
+      DisplayCapturePointer(nullptr);
+      Send(old, WM_CAPTURECHANGED, 0, 0);
+    }
+    return TRUE;
+  });
 }
 
 HWND GetCapture() { return Peek(TheState().capture) != nullptr ? TheState().capture : nullptr; }
 
 BOOL EnableWindow(HWND window, BOOL enable) {
-  Window* w = Find(window);
-  if (w == nullptr) {
-    return FALSE;
-  }
-  const bool wasDisabled = (w->style & WS_DISABLED) != 0;
-  if (enable && wasDisabled) {
-    w->style &= ~static_cast<DWORD>(WS_DISABLED);
-    Send(window, WM_ENABLE, TRUE, 0);
-  } else if (!enable) {
-    // Asked to disable, a window is told to end any mode it is in, even
-    // when it was disabled already.
-    Send(window, WM_CANCELMODE, 0, 0);
-    if ((w = Peek(window)) == nullptr || wasDisabled) {
-      return wasDisabled ? TRUE : FALSE;
+  return OrOutOfMemory(FALSE, [&]() -> BOOL {
+    Window* w = Find(window);
+    if (w == nullptr) {
+      return FALSE;
     }
-    w->style |= WS_DISABLED;
-    const HWND focus = TheState().focus;
-    if (focus == window || IsChild(window, focus)) {
-      SetFocus(nullptr);
+    const bool wasDisabled = (w->style & WS_DISABLED) != 0;
+    if (enable && wasDisabled) {
+      w->style &= ~static_cast<DWORD>(WS_DISABLED);
+      Send(window, WM_ENABLE, TRUE, 0);
+    } else if (!enable) {
+      // Asked to disable, a window is told to end any mode it is in, even
+      // when it was disabled already.
+      Send(window, WM_CANCELMODE, 0, 0);
+      if ((w = Peek(window)) == nullptr || wasDisabled) {
+        return wasDisabled ? TRUE : FALSE;
+      }
+      w->style |= WS_DISABLED;
+      const HWND focus = TheState().focus;
+      if (focus == window || IsChild(window, focus)) {
+        SetFocus(nullptr);
+      }
+      Send(window, WM_ENABLE, FALSE, 0);
     }
-    Send(window, WM_ENABLE, FALSE, 0);
-  }
-  return wasDisabled ? TRUE : FALSE;
+    return wasDisabled ? TRUE : FALSE;
+  });
 }
 
 BOOL IsWindowEnabled(HWND window) {

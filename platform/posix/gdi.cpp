@@ -12,6 +12,7 @@
 
 #include "platform/posix/gdi_internal.h"
 #include "platform/posix/kernel.h"
+#include "platform/posix/out_of_memory.h"
 #include "platform/posix/testing.h"
 #include "platform/win32.h"
 
@@ -82,23 +83,39 @@ struct Dc : Object {
   UINT textAlign = TA_NOUPDATECP;
 };
 
-// Every live record; never destroyed, so it outlives every static user.
+// Every live record but the stock objects; never destroyed, so it outlives
+// every static user. Made in place, so that making it allocates nothing.
 std::unordered_set<const Object*>& Registry() {
-  static auto* registry = new std::unordered_set<const Object*>;
+  using Set = std::unordered_set<const Object*>;
+  alignas(Set) static unsigned char storage[sizeof(Set)];
+  static Set* registry = new (storage) Set;
   return *registry;
 }
 
+void Destroy(Object* object);
+
+// Records a new object; null when it or its record cannot be had.
 template <typename T>
 T* Register(T* object) {
-  if (object != nullptr) {
-    Registry().insert(object);
+  if (object == nullptr) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  if (!Allocated([object] { Registry().insert(object); })) {
+    Destroy(object);
+    return nullptr;
   }
   return object;
 }
 
+Object* StockFind(const void* handle);
+
 Object* Find(const void* handle) {
   if (handle == nullptr) {
     return nullptr;
+  }
+  if (Object* stock = StockFind(handle)) {
+    return stock;
   }
   auto& registry = Registry();
   auto it = registry.find(static_cast<const Object*>(handle));
@@ -177,35 +194,50 @@ Bitmap* NewBitmap(int64_t width, int64_t height, WORD bitsPixel, bool dib, bool 
   return Register(bitmap);
 }
 
+// Made without allocating, so that they are there however short memory is.
 struct StockObjects {
-  Brush* brushes[3];  // white, black, null
-  Pen* pens[3];       // white, black, null
-  Bitmap* bitmap;     // the 1x1 monochrome bitmap of every new memory context
-  Font* fonts[2];     // system, default GUI
+  Brush brushes[3];  // white, black, null
+  Pen pens[3];       // white, black, null
+  Bitmap bitmap;     // the 1x1 monochrome bitmap of every new memory context
+  uint8_t bitmapRow[2];
+  Font fonts[2];  // system, default GUI
+
+  StockObjects() : bitmapRow{} {
+    const COLORREF colours[2] = {0xFFFFFF, 0};
+    for (int i = 0; i < 3; ++i) {
+      brushes[i].stock = pens[i].stock = true;
+      brushes[i].null = pens[i].null = i == 2;
+      if (i < 2) {
+        brushes[i].colour = pens[i].colour = colours[i];
+      }
+    }
+    bitmap.stock = true;
+    bitmap.width = bitmap.height = 1;
+    bitmap.bitsPixel = 1;
+    bitmap.stride = sizeof bitmapRow;
+    bitmap.bits = bitmapRow;
+    for (Font& font : fonts) {
+      font.stock = true;
+    }
+  }
 };
 
 StockObjects& Stock() {
-  static StockObjects* stock = [] {
-    auto* s = new StockObjects{};
-    const COLORREF colours[2] = {0xFFFFFF, 0};
-    for (int i = 0; i < 3; ++i) {
-      s->brushes[i] = Register(new Brush);
-      s->pens[i] = Register(new Pen);
-      s->brushes[i]->stock = s->pens[i]->stock = true;
-      s->brushes[i]->null = s->pens[i]->null = i == 2;
-      if (i < 2) {
-        s->brushes[i]->colour = s->pens[i]->colour = colours[i];
-      }
+  static StockObjects stock;
+  return stock;
+}
+
+Object* StockFind(const void* handle) {
+  StockObjects& stock = Stock();
+  Object* all[] = {&stock.brushes[0], &stock.brushes[1], &stock.brushes[2],
+                   &stock.pens[0],    &stock.pens[1],    &stock.pens[2],
+                   &stock.bitmap,     &stock.fonts[0],   &stock.fonts[1]};
+  for (Object* object : all) {
+    if (object == handle) {
+      return object;
     }
-    s->bitmap = NewBitmap(1, 1, 1, false, true);
-    s->bitmap->stock = true;
-    for (Font*& font : s->fonts) {
-      font = Register(new Font);
-      font->stock = true;
-    }
-    return s;
-  }();
-  return *stock;
+  }
+  return nullptr;
 }
 
 // ---- pixels ----------------------------------------------------------------
@@ -361,22 +393,22 @@ struct Painter {
 
 Dc* NewDc(bool memory) {
   StockObjects& stock = Stock();
-  auto* dc = new (std::nothrow) Dc;
+  auto* dc = Register(new (std::nothrow) Dc);
   if (dc == nullptr) {
     return nullptr;
   }
   dc->memory = memory;
-  dc->brush = stock.brushes[0];
-  dc->pen = stock.pens[1];
-  dc->font = stock.fonts[0];
+  dc->brush = &stock.brushes[0];
+  dc->pen = &stock.pens[1];
+  dc->font = &stock.fonts[0];
   Hold(dc->brush);
   Hold(dc->pen);
   Hold(dc->font);
   if (memory) {
-    dc->bitmap = stock.bitmap;
+    dc->bitmap = &stock.bitmap;
     Hold(dc->bitmap);
   }
-  return Register(dc);
+  return dc;
 }
 
 template <typename T>
@@ -445,7 +477,7 @@ HBITMAP CreateCompatibleBitmap(HDC handle, int width, int height) {
     return nullptr;
   }
   if (width == 0 || height == 0) {
-    return reinterpret_cast<HBITMAP>(Stock().bitmap);
+    return reinterpret_cast<HBITMAP>(&Stock().bitmap);
   }
   const WORD bits = dc->memory && dc->bitmap->bitsPixel == 1 ? 1 : kScreenBits;
   return reinterpret_cast<HBITMAP>(
@@ -486,7 +518,7 @@ HBRUSH CreateSolidBrush(COLORREF colour) {
 
 HPEN CreatePen(int style, int width, COLORREF colour) {
   if (style == PS_NULL) {
-    return reinterpret_cast<HPEN>(Stock().pens[2]);
+    return reinterpret_cast<HPEN>(&Stock().pens[2]);
   }
   if (style != PS_SOLID || width < 0 || width > 1) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -503,21 +535,21 @@ HGDIOBJ GetStockObject(int which) {
   StockObjects& stock = Stock();
   switch (which) {
     case WHITE_BRUSH:
-      return stock.brushes[0];
+      return &stock.brushes[0];
     case BLACK_BRUSH:
-      return stock.brushes[1];
+      return &stock.brushes[1];
     case NULL_BRUSH:
-      return stock.brushes[2];
+      return &stock.brushes[2];
     case WHITE_PEN:
-      return stock.pens[0];
+      return &stock.pens[0];
     case BLACK_PEN:
-      return stock.pens[1];
+      return &stock.pens[1];
     case NULL_PEN:
-      return stock.pens[2];
+      return &stock.pens[2];
     case SYSTEM_FONT:
-      return stock.fonts[0];
+      return &stock.fonts[0];
     case DEFAULT_GUI_FONT:
-      return stock.fonts[1];
+      return &stock.fonts[1];
     default:
       return nullptr;
   }

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/posix/display.h"
+#include "platform/posix/out_of_memory.h"
 #include "platform/posix/user_internal.h"
 
 namespace user {
@@ -119,8 +120,8 @@ struct KeyState {
 };
 
 KeyState& Keys() {
-  static auto* keys = new KeyState;
-  return *keys;
+  static KeyState keys;  // made without allocating
+  return keys;
 }
 
 // The left/right key of a generic Shift, Control or Alt key press.
@@ -407,20 +408,22 @@ int ToAsciiEx(UINT virtualKey, UINT scanCode, const BYTE* keyState, LPWORD out, 
 // Input calls of the display
 
 void InputKey(UINT scanCode, bool down, DWORD time) {
-  scanCode &= 0xFF;
-  const UINT vk = ScanToVirtualKey(scanCode);
-  AsyncKeyState(vk, down);
-  if (const BYTE sided = SidedKey(scanCode)) {
-    AsyncKeyState(sided, down);
-  }
-  InputEvent e;
-  e.kind = InputEvent::kKey;
-  e.message = down ? WM_KEYDOWN : WM_KEYUP;
-  e.scan = scanCode;
-  e.vk = vk;
-  e.screen = CursorPosition();
-  e.time = time;
-  QueueInput(e);
+  Allocated([&] {
+    scanCode &= 0xFF;
+    const UINT vk = ScanToVirtualKey(scanCode);
+    AsyncKeyState(vk, down);
+    if (const BYTE sided = SidedKey(scanCode)) {
+      AsyncKeyState(sided, down);
+    }
+    InputEvent e;
+    e.kind = InputEvent::kKey;
+    e.message = down ? WM_KEYDOWN : WM_KEYUP;
+    e.scan = scanCode;
+    e.vk = vk;
+    e.screen = CursorPosition();
+    e.time = time;
+    QueueInput(e);
+  });
 }
 
 namespace {
@@ -435,121 +438,135 @@ POINT ToScreen(HWND window, POINT point) {
 }  // namespace
 
 void InputMouseMove(HWND window, POINT point, DWORD time) {
-  InputEvent e;
-  e.kind = InputEvent::kMouse;
-  e.message = WM_MOUSEMOVE;
-  e.target = window;
-  e.screen = ToScreen(window, point);
-  e.time = time;
-  SetCursorPosition(e.screen);
-  QueueInput(e);
+  Allocated([&] {
+    InputEvent e;
+    e.kind = InputEvent::kMouse;
+    e.message = WM_MOUSEMOVE;
+    e.target = window;
+    e.screen = ToScreen(window, point);
+    e.time = time;
+    SetCursorPosition(e.screen);
+    QueueInput(e);
+  });
 }
 
 void InputMouseButton(HWND window, POINT point, int button, bool down, DWORD time) {
-  if (button < 0 || button > 2) {
-    return;
-  }
-  static const UINT keys[3] = {VK_LBUTTON, VK_RBUTTON, VK_MBUTTON};
-  AsyncKeyState(keys[button], down);
-  InputEvent e;
-  e.kind = InputEvent::kMouse;
-  e.message = static_cast<UINT>(WM_LBUTTONDOWN + 3 * button + (down ? 0 : 1));
-  e.target = window;
-  e.screen = ToScreen(window, point);
-  e.time = time;
-  SetCursorPosition(e.screen);
-  QueueInput(e);
+  Allocated([&] {
+    if (button < 0 || button > 2) {
+      return;
+    }
+    static const UINT keys[3] = {VK_LBUTTON, VK_RBUTTON, VK_MBUTTON};
+    AsyncKeyState(keys[button], down);
+    InputEvent e;
+    e.kind = InputEvent::kMouse;
+    e.message = static_cast<UINT>(WM_LBUTTONDOWN + 3 * button + (down ? 0 : 1));
+    e.target = window;
+    e.screen = ToScreen(window, point);
+    e.time = time;
+    SetCursorPosition(e.screen);
+    QueueInput(e);
+  });
 }
 
 void InputFrameButton(HWND window, int hitTest, DWORD time) {
-  const Window* w = Peek(window);
-  if (w == nullptr) {
-    return;
-  }
-  const RECT r = ScreenRect(w);
-  InputEvent e;
-  e.kind = InputEvent::kNonClient;
-  e.message = WM_LBUTTONDOWN;
-  e.target = window;
-  e.hitTest = hitTest;
-  // A point on that part of the frame, for the message's lParam.
-  switch (hitTest) {
-    case HTCLOSE:
-      e.screen = POINT{r.right - kFixedFrame - kCaption / 2, r.top + kFixedFrame + kCaption / 2};
-      break;
-    case HTLEFT:
-    case HTTOPLEFT:
-    case HTBOTTOMLEFT:
-      e.screen = POINT{r.left, hitTest == HTLEFT ? (r.top + r.bottom) / 2
-                                                 : (hitTest == HTTOPLEFT ? r.top : r.bottom - 1)};
-      break;
-    case HTRIGHT:
-    case HTTOPRIGHT:
-    case HTBOTTOMRIGHT:
-      e.screen =
-          POINT{r.right - 1, hitTest == HTRIGHT ? (r.top + r.bottom) / 2
-                                                : (hitTest == HTTOPRIGHT ? r.top : r.bottom - 1)};
-      break;
-    case HTTOP:
-      e.screen = POINT{(r.left + r.right) / 2, r.top};
-      break;
-    case HTBOTTOM:
-      e.screen = POINT{(r.left + r.right) / 2, r.bottom - 1};
-      break;
-    default:
-      e.screen = POINT{(r.left + r.right) / 2, r.top + kFixedFrame + kCaption / 2};
-      break;
-  }
-  e.time = time;
-  QueueInput(e);
+  Allocated([&] {
+    const Window* w = Peek(window);
+    if (w == nullptr) {
+      return;
+    }
+    const RECT r = ScreenRect(w);
+    InputEvent e;
+    e.kind = InputEvent::kNonClient;
+    e.message = WM_LBUTTONDOWN;
+    e.target = window;
+    e.hitTest = hitTest;
+    // A point on that part of the frame, for the message's lParam.
+    switch (hitTest) {
+      case HTCLOSE:
+        e.screen = POINT{r.right - kFixedFrame - kCaption / 2, r.top + kFixedFrame + kCaption / 2};
+        break;
+      case HTLEFT:
+      case HTTOPLEFT:
+      case HTBOTTOMLEFT:
+        e.screen = POINT{r.left, hitTest == HTLEFT ? (r.top + r.bottom) / 2
+                                                   : (hitTest == HTTOPLEFT ? r.top : r.bottom - 1)};
+        break;
+      case HTRIGHT:
+      case HTTOPRIGHT:
+      case HTBOTTOMRIGHT:
+        e.screen =
+            POINT{r.right - 1, hitTest == HTRIGHT ? (r.top + r.bottom) / 2
+                                                  : (hitTest == HTTOPRIGHT ? r.top : r.bottom - 1)};
+        break;
+      case HTTOP:
+        e.screen = POINT{(r.left + r.right) / 2, r.top};
+        break;
+      case HTBOTTOM:
+        e.screen = POINT{(r.left + r.right) / 2, r.bottom - 1};
+        break;
+      default:
+        e.screen = POINT{(r.left + r.right) / 2, r.top + kFixedFrame + kCaption / 2};
+        break;
+    }
+    e.time = time;
+    QueueInput(e);
+  });
 }
 
 void InputCloseBox(HWND window, DWORD time) { InputFrameButton(window, HTCLOSE, time); }
 
 void InputActivate(HWND window) {
-  if (window == nullptr) {
-    ActivateWindow(nullptr, false);
-    return;
-  }
-  const HWND top = TopLevelOf(window);
-  const Window* w = Peek(top);
-  if (w == nullptr || (w->style & WS_DISABLED) != 0) {
-    return;
-  }
-  ActivateWindow(top, false);
+  Allocated([&] {
+    if (window == nullptr) {
+      ActivateWindow(nullptr, false);
+      return;
+    }
+    const HWND top = TopLevelOf(window);
+    const Window* w = Peek(top);
+    if (w == nullptr || (w->style & WS_DISABLED) != 0) {
+      return;
+    }
+    ActivateWindow(top, false);
+  });
 }
 
 void InputMoved(HWND window, POINT position) {
-  const Window* w = Peek(window);
-  if (w == nullptr || !IsTopLevel(w)) {
-    return;
-  }
-  SetWindowPosInternal(window, nullptr, position.x, position.y, 0, 0,
-                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  Allocated([&] {
+    const Window* w = Peek(window);
+    if (w == nullptr || !IsTopLevel(w)) {
+      return;
+    }
+    SetWindowPosInternal(window, nullptr, position.x, position.y, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  });
 }
 
 void InputSized(HWND window, LONG width, LONG height) {
-  const Window* w = Peek(window);
-  if (w == nullptr || !IsTopLevel(w)) {
-    return;
-  }
-  SetWindowPosInternal(window, nullptr, 0, 0, static_cast<int>(width), static_cast<int>(height),
-                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  // The program may have kept the window from taking that size.
-  if ((w = Peek(window)) != nullptr && w->native &&
-      (Width(w->rect) != width || Height(w->rect) != height)) {
-    DisplaySetGeometry(window, w->rect, w->client);
-  }
+  Allocated([&] {
+    const Window* w = Peek(window);
+    if (w == nullptr || !IsTopLevel(w)) {
+      return;
+    }
+    SetWindowPosInternal(window, nullptr, 0, 0, static_cast<int>(width), static_cast<int>(height),
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The program may have kept the window from taking that size.
+    if ((w = Peek(window)) != nullptr && w->native &&
+        (Width(w->rect) != width || Height(w->rect) != height)) {
+      DisplaySetGeometry(window, w->rect, w->client);
+    }
+  });
 }
 
 void InputShowState(HWND window, int command) {
-  const Window* w = Peek(window);
-  if (w == nullptr || !IsTopLevel(w)) {
-    return;
-  }
-  if (command == SW_MINIMIZE || command == SW_MAXIMIZE || command == SW_RESTORE) {
-    ShowWindow(window, command);
-  }
+  Allocated([&] {
+    const Window* w = Peek(window);
+    if (w == nullptr || !IsTopLevel(w)) {
+      return;
+    }
+    if (command == SW_MINIMIZE || command == SW_MAXIMIZE || command == SW_RESTORE) {
+      ShowWindow(window, command);
+    }
+  });
 }
 
 void InputScanCodeState(BYTE state[256]) { std::memcpy(state, Keys().scanCodes, 256); }

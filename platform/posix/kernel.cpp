@@ -28,6 +28,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/posix/out_of_memory.h"
 #include "platform/posix/testing.h"
 
 namespace {
@@ -52,6 +53,7 @@ struct HeapRegistry {
   std::unordered_set<Heap*> heaps;
   Heap* processHeap = nullptr;
   uint64_t failCountdown = 0;  // PosixHeapFailAllocation; 0 = disarmed
+  uint64_t allocations = 0;    // PosixHeapAllocationCount
 };
 
 // Never destroyed: heaps that are never destroyed keep their blocks reachable
@@ -68,9 +70,8 @@ Heap* FindHeap(HeapRegistry& registry, HANDLE handle) {
 
 // One allocating call; true when the test hook says this one fails.
 bool AllocationFails(HeapRegistry& registry) {
-  if (registry.failCountdown == 0) {
-    return false;
-  }
+  ++registry.allocations;
+  if (registry.failCountdown == 0) return false;
   return --registry.failCountdown == 0;
 }
 
@@ -99,9 +100,7 @@ struct FileRecord {
   FileRecord(const FileRecord&) = delete;
   FileRecord& operator=(const FileRecord&) = delete;
   ~FileRecord() {
-    if (fd >= 0) {
-      close(fd);
-    }
+    if (fd >= 0) close(fd);
   }
 };
 
@@ -123,17 +122,11 @@ constexpr DWORD kDataAccess = GENERIC_READ | GENERIC_WRITE;
 // Win32's rule: each side's access must be allowed by the other side's share
 // mode. A handle without data access takes no part.
 bool SharingConflict(const FileTable& table, const FileKey& key, DWORD access, DWORD share) {
-  if ((access & kDataAccess) == 0) {
-    return false;
-  }
+  if ((access & kDataAccess) == 0) return false;
   auto it = table.openFiles.find(key);
-  if (it == table.openFiles.end()) {
-    return false;
-  }
+  if (it == table.openFiles.end()) return false;
   for (const FileRecord* other : it->second) {
-    if ((other->access & kDataAccess) == 0) {
-      continue;
-    }
+    if ((other->access & kDataAccess) == 0) continue;
     if (((access & GENERIC_READ) && !(other->share & FILE_SHARE_READ)) ||
         ((access & GENERIC_WRITE) && !(other->share & FILE_SHARE_WRITE)) ||
         ((other->access & GENERIC_READ) && !(share & FILE_SHARE_READ)) ||
@@ -146,13 +139,9 @@ bool SharingConflict(const FileTable& table, const FileKey& key, DWORD access, D
 
 bool DeleteConflict(const FileTable& table, const FileKey& key) {
   auto it = table.openFiles.find(key);
-  if (it == table.openFiles.end()) {
-    return false;
-  }
+  if (it == table.openFiles.end()) return false;
   for (const FileRecord* other : it->second) {
-    if (!(other->share & FILE_SHARE_DELETE)) {
-      return true;
-    }
+    if (!(other->share & FILE_SHARE_DELETE)) return true;
   }
   return false;
 }
@@ -206,24 +195,16 @@ DWORD ErrorFromErrno(int error) {
 // Win32 tells a missing file in an existing folder (ERROR_FILE_NOT_FOUND) from
 // a path whose folder is missing (ERROR_PATH_NOT_FOUND); ENOENT covers both.
 DWORD ErrorForPath(const char* path, int error) {
-  if (error != ENOENT) {
-    return ErrorFromErrno(error);
-  }
-  if (path[0] == '\0') {
-    return ERROR_PATH_NOT_FOUND;
-  }
+  if (error != ENOENT) return ErrorFromErrno(error);
+  if (path[0] == '\0') return ERROR_PATH_NOT_FOUND;
   std::string_view whole(path);
-  while (whole.size() > 1 && whole.back() == '/') {
-    whole.remove_suffix(1);
-  }
+  while (whole.size() > 1 && whole.back() == '/') whole.remove_suffix(1);
   const size_t slash = whole.rfind('/');
   const std::string folder = slash == std::string_view::npos
                                  ? std::string(".")
                                  : std::string(whole.substr(0, slash == 0 ? 1 : slash));
   struct stat info {};
-  if (stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-    return ERROR_FILE_NOT_FOUND;
-  }
+  if (stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return ERROR_FILE_NOT_FOUND;
   return ERROR_PATH_NOT_FOUND;
 }
 
@@ -242,13 +223,9 @@ HANDLE FailOpen(DWORD error) {
 HANDLE HeapCreate(DWORD, SIZE_T, SIZE_T) {
   HeapRegistry& registry = Heaps();
   std::lock_guard<std::mutex> guard(registry.lock);
-  if (AllocationFails(registry)) {
-    return OutOfMemory();
-  }
+  if (AllocationFails(registry)) return OutOfMemory();
   Heap* heap = new (std::nothrow) Heap;
-  if (heap == nullptr) {
-    return OutOfMemory();
-  }
+  if (heap == nullptr) return OutOfMemory();
   try {
     registry.heaps.insert(heap);
   } catch (const std::bad_alloc&) {
@@ -267,9 +244,7 @@ BOOL HeapDestroy(HANDLE handle) {
     return FALSE;
   }
   registry.heaps.erase(heap);
-  for (auto& block : heap->blocks) {
-    std::free(block.first);
-  }
+  for (auto& block : heap->blocks) std::free(block.first);
   delete heap;
   return TRUE;
 }
@@ -282,15 +257,11 @@ LPVOID HeapAlloc(HANDLE handle, DWORD flags, SIZE_T bytes) {
     lastError = ERROR_INVALID_HANDLE;
     return nullptr;
   }
-  if (AllocationFails(registry) || bytes > kLargestBlock) {
-    return OutOfMemory();
-  }
+  if (AllocationFails(registry) || bytes > kLargestBlock) return OutOfMemory();
   // A zero-byte block is still a distinct block, as on Win32.
   void* block = (flags & HEAP_ZERO_MEMORY) ? std::calloc(bytes ? bytes : 1, 1)
                                            : std::malloc(bytes ? bytes : 1);
-  if (block == nullptr) {
-    return OutOfMemory();
-  }
+  if (block == nullptr) return OutOfMemory();
   try {
     heap->blocks.emplace(block, bytes);
   } catch (const std::bad_alloc&) {
@@ -313,9 +284,7 @@ LPVOID HeapReAlloc(HANDLE handle, DWORD flags, LPVOID block, SIZE_T bytes) {
     lastError = ERROR_INVALID_PARAMETER;
     return nullptr;
   }
-  if (AllocationFails(registry) || bytes > kLargestBlock) {
-    return OutOfMemory();
-  }
+  if (AllocationFails(registry) || bytes > kLargestBlock) return OutOfMemory();
   SIZE_T oldSize = it->second;
   // Shrinking keeps the block where it is; the allocation behind it is only
   // ever larger than the recorded size.
@@ -323,13 +292,9 @@ LPVOID HeapReAlloc(HANDLE handle, DWORD flags, LPVOID block, SIZE_T bytes) {
     it->second = bytes;
     return block;
   }
-  if (flags & HEAP_REALLOC_IN_PLACE_ONLY) {
-    return OutOfMemory();
-  }
+  if (flags & HEAP_REALLOC_IN_PLACE_ONLY) return OutOfMemory();
   void* moved = std::malloc(bytes);
-  if (moved == nullptr) {
-    return OutOfMemory();
-  }
+  if (moved == nullptr) return OutOfMemory();
   try {
     heap->blocks.emplace(moved, bytes);
   } catch (const std::bad_alloc&) {
@@ -337,9 +302,8 @@ LPVOID HeapReAlloc(HANDLE handle, DWORD flags, LPVOID block, SIZE_T bytes) {
     return OutOfMemory();
   }
   std::memcpy(moved, block, oldSize);
-  if (flags & HEAP_ZERO_MEMORY) {
+  if (flags & HEAP_ZERO_MEMORY)
     std::memset(static_cast<char*>(moved) + oldSize, 0, bytes - oldSize);
-  }
   heap->blocks.erase(block);  // `it` may have been invalidated by the emplace
   std::free(block);
   return moved;
@@ -412,102 +376,100 @@ size_t PosixOpenFileHandles() {
   return table.handles.size();
 }
 
+uint64_t PosixHeapAllocationCount() {
+  HeapRegistry& registry = Heaps();
+  std::lock_guard<std::mutex> guard(registry.lock);
+  return registry.allocations;
+}
+
 // ---------------------------------------------------------------------------
 // Files
 
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition,
                    DWORD attributes, HANDLE) {
-  if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING) {
-    return FailOpen(ERROR_INVALID_PARAMETER);
-  }
-  if (path == nullptr) {
-    return FailOpen(ERROR_PATH_NOT_FOUND);
-  }
-
-  const bool canCreate =
-      disposition == CREATE_NEW || disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS;
-  // O_NONBLOCK: a FIFO or a device must never hold the caller up, neither at
-  // open nor at read. O_NOCTTY: a terminal named here is only read.
-  int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-  if ((access & kDataAccess) == kDataAccess) {
-    flags |= O_RDWR;
-  } else if (access & GENERIC_WRITE) {
-    flags |= O_WRONLY;
-  } else if (access & GENERIC_READ || canCreate || disposition == TRUNCATE_EXISTING) {
-    flags |= O_RDONLY;
-  } else {
-    flags = O_CLOEXEC | O_PATH;  // no data access: the file is only looked at
-  }
-  const mode_t mode = (attributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
-
-  FileTable& table = Files();
-  std::lock_guard<std::mutex> guard(table.lock);
-
-  // Refuse a sharing conflict before O_TRUNC can touch the file.
-  struct stat before {};
-  if (disposition != CREATE_NEW && stat(path, &before) == 0 && !S_ISDIR(before.st_mode) &&
-      SharingConflict(table, FileKey{before.st_dev, before.st_ino}, access, share)) {
-    return FailOpen(ERROR_SHARING_VIOLATION);
-  }
-
-  bool existed = true;
-  int fd = -1;
-  switch (disposition) {
-    case CREATE_NEW:
-      existed = false;
-      fd = open(path, flags | O_CREAT | O_EXCL, mode);
-      break;
-    case OPEN_EXISTING:
-      fd = open(path, flags);
-      break;
-    case TRUNCATE_EXISTING:
-      fd = open(path, flags | O_TRUNC);
-      break;
-    default:  // OPEN_ALWAYS, CREATE_ALWAYS: learn whether the file was there
-      fd = open(path, flags | O_CREAT | O_EXCL, mode);
-      existed = fd < 0 && errno == EEXIST;
-      if (existed) {
-        fd = open(path, flags | O_CREAT | (disposition == CREATE_ALWAYS ? O_TRUNC : 0), mode);
-      }
-      break;
-  }
-  if (fd < 0) {
-    return FailOpen(ErrorForPath(path, errno));
-  }
-
-  auto record = std::make_shared<FileRecord>();
-  record->fd = fd;
-  struct stat info {};
-  if (fstat(fd, &info) != 0) {
-    return FailOpen(ErrorFromErrno(errno));
-  }
-  if (S_ISDIR(info.st_mode)) {
-    return FailOpen(ERROR_ACCESS_DENIED);
-  }
-  record->access = access & kDataAccess;
-  record->share = share;
-  record->key = FileKey{info.st_dev, info.st_ino};
-  // The name may have been replaced between stat and open.
-  if (existed && SharingConflict(table, record->key, access, share)) {
-    return FailOpen(ERROR_SHARING_VIOLATION);
-  }
-  try {
-    table.openFiles[record->key].push_back(record.get());
-    table.handles.emplace(record.get(), record);
-  } catch (const std::bad_alloc&) {
-    auto it = table.openFiles.find(record->key);
-    if (it != table.openFiles.end()) {
-      std::erase(it->second, record.get());
-      if (it->second.empty()) {
-        table.openFiles.erase(it);
-      }
+  return OrOutOfMemory(INVALID_HANDLE_VALUE, [&]() -> HANDLE {
+    if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING) {
+      return FailOpen(ERROR_INVALID_PARAMETER);
     }
-    return FailOpen(ERROR_NOT_ENOUGH_MEMORY);
-  }
-  lastError = existed && (disposition == OPEN_ALWAYS || disposition == CREATE_ALWAYS)
-                  ? ERROR_ALREADY_EXISTS
-                  : ERROR_SUCCESS;
-  return const_cast<FileRecord*>(record.get());
+    if (path == nullptr) return FailOpen(ERROR_PATH_NOT_FOUND);
+
+    const bool canCreate =
+        disposition == CREATE_NEW || disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS;
+    // O_NONBLOCK: a FIFO or a device must never hold the caller up, neither at
+    // open nor at read. O_NOCTTY: a terminal named here is only read.
+    int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    if ((access & kDataAccess) == kDataAccess) {
+      flags |= O_RDWR;
+    } else if (access & GENERIC_WRITE) {
+      flags |= O_WRONLY;
+    } else if (access & GENERIC_READ || canCreate || disposition == TRUNCATE_EXISTING) {
+      flags |= O_RDONLY;
+    } else {
+      flags = O_CLOEXEC | O_PATH;  // no data access: the file is only looked at
+    }
+    const mode_t mode = (attributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
+
+    FileTable& table = Files();
+    std::lock_guard<std::mutex> guard(table.lock);
+
+    // Refuse a sharing conflict before O_TRUNC can touch the file.
+    struct stat before {};
+    if (disposition != CREATE_NEW && stat(path, &before) == 0 && !S_ISDIR(before.st_mode) &&
+        SharingConflict(table, FileKey{before.st_dev, before.st_ino}, access, share)) {
+      return FailOpen(ERROR_SHARING_VIOLATION);
+    }
+
+    bool existed = true;
+    int fd = -1;
+    switch (disposition) {
+      case CREATE_NEW:
+        existed = false;
+        fd = open(path, flags | O_CREAT | O_EXCL, mode);
+        break;
+      case OPEN_EXISTING:
+        fd = open(path, flags);
+        break;
+      case TRUNCATE_EXISTING:
+        fd = open(path, flags | O_TRUNC);
+        break;
+      default:  // OPEN_ALWAYS, CREATE_ALWAYS: learn whether the file was there
+        fd = open(path, flags | O_CREAT | O_EXCL, mode);
+        existed = fd < 0 && errno == EEXIST;
+        if (existed) {
+          fd = open(path, flags | O_CREAT | (disposition == CREATE_ALWAYS ? O_TRUNC : 0), mode);
+        }
+        break;
+    }
+    if (fd < 0) return FailOpen(ErrorForPath(path, errno));
+
+    auto record = std::make_shared<FileRecord>();
+    record->fd = fd;
+    struct stat info {};
+    if (fstat(fd, &info) != 0) return FailOpen(ErrorFromErrno(errno));
+    if (S_ISDIR(info.st_mode)) return FailOpen(ERROR_ACCESS_DENIED);
+    record->access = access & kDataAccess;
+    record->share = share;
+    record->key = FileKey{info.st_dev, info.st_ino};
+    // The name may have been replaced between stat and open.
+    if (existed && SharingConflict(table, record->key, access, share)) {
+      return FailOpen(ERROR_SHARING_VIOLATION);
+    }
+    try {
+      table.openFiles[record->key].push_back(record.get());
+      table.handles.emplace(record.get(), record);
+    } catch (const std::bad_alloc&) {
+      auto it = table.openFiles.find(record->key);
+      if (it != table.openFiles.end()) {
+        std::erase(it->second, record.get());
+        if (it->second.empty()) table.openFiles.erase(it);
+      }
+      return FailOpen(ERROR_NOT_ENOUGH_MEMORY);
+    }
+    lastError = existed && (disposition == OPEN_ALWAYS || disposition == CREATE_ALWAYS)
+                    ? ERROR_ALREADY_EXISTS
+                    : ERROR_SUCCESS;
+    return const_cast<FileRecord*>(record.get());
+  });
 }
 
 namespace {
@@ -534,14 +496,10 @@ std::shared_ptr<FileRecord> TransferRecord(HANDLE file, DWORD access, LPCVOID bu
 }  // namespace
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped) {
-  if (read != nullptr) {
-    *read = 0;
-  }
+  if (read != nullptr) *read = 0;
   std::shared_ptr<FileRecord> record =
       TransferRecord(file, GENERIC_READ, buffer, toRead, overlapped);
-  if (record == nullptr) {
-    return FALSE;
-  }
+  if (record == nullptr) return FALSE;
   // Up to toRead bytes: stop at the end of the file, and where a FIFO or a
   // device has nothing more to give right now.
   DWORD done = 0;
@@ -549,20 +507,12 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPP
     ssize_t got = ::read(record->fd, static_cast<char*>(buffer) + done, toRead - done);
     if (got > 0) {
       done += static_cast<DWORD>(got);
-      if (read != nullptr) {
-        *read = done;
-      }
+      if (read != nullptr) *read = done;
       continue;
     }
-    if (got == 0 || errno == EAGAIN || errno == EWOULDBLOCK) {
-      break;
-    }
-    if (errno == EINTR) {
-      continue;
-    }
-    if (done != 0) {
-      break;  // report what arrived; the error shows on the next call
-    }
+    if (got == 0 || errno == EAGAIN || errno == EWOULDBLOCK) break;
+    if (errno == EINTR) continue;
+    if (done != 0) break;  // report what arrived; the error shows on the next call
     lastError = ErrorFromErrno(errno);
     return FALSE;
   }
@@ -571,33 +521,21 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPP
 
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written,
                LPOVERLAPPED overlapped) {
-  if (written != nullptr) {
-    *written = 0;
-  }
+  if (written != nullptr) *written = 0;
   std::shared_ptr<FileRecord> record =
       TransferRecord(file, GENERIC_WRITE, buffer, toWrite, overlapped);
-  if (record == nullptr) {
-    return FALSE;
-  }
+  if (record == nullptr) return FALSE;
   DWORD done = 0;
   while (done < toWrite) {
     ssize_t put = ::write(record->fd, static_cast<const char*>(buffer) + done, toWrite - done);
     if (put > 0) {
       done += static_cast<DWORD>(put);
-      if (written != nullptr) {
-        *written = done;
-      }
+      if (written != nullptr) *written = done;
       continue;
     }
-    if (put < 0 && errno == EINTR) {
-      continue;
-    }
-    if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      break;  // a full FIFO
-    }
-    if (done != 0) {
-      break;
-    }
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;  // a full FIFO
+    if (done != 0) break;
     lastError = put < 0 ? ErrorFromErrno(errno) : ERROR_GEN_FAILURE;
     return FALSE;
   }
@@ -605,60 +543,62 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written,
 }
 
 BOOL CloseHandle(HANDLE object) {
-  std::shared_ptr<FileRecord> record;
-  {
-    FileTable& table = Files();
-    std::lock_guard<std::mutex> guard(table.lock);
-    auto it = table.handles.find(static_cast<const FileRecord*>(object));
-    if (it == table.handles.end()) {
-      lastError = ERROR_INVALID_HANDLE;
-      return FALSE;
-    }
-    record = std::move(it->second);
-    table.handles.erase(it);
-    auto open = table.openFiles.find(record->key);
-    if (open != table.openFiles.end()) {
-      std::erase(open->second, record.get());
-      if (open->second.empty()) {
-        table.openFiles.erase(open);
+  return OrOutOfMemory(FALSE, [&]() -> BOOL {
+    std::shared_ptr<FileRecord> record;
+    {
+      FileTable& table = Files();
+      std::lock_guard<std::mutex> guard(table.lock);
+      auto it = table.handles.find(static_cast<const FileRecord*>(object));
+      if (it == table.handles.end()) {
+        lastError = ERROR_INVALID_HANDLE;
+        return FALSE;
+      }
+      record = std::move(it->second);
+      table.handles.erase(it);
+      auto open = table.openFiles.find(record->key);
+      if (open != table.openFiles.end()) {
+        std::erase(open->second, record.get());
+        if (open->second.empty()) table.openFiles.erase(open);
       }
     }
-  }
-  // The descriptor closes with the last reference, outside the lock.
-  return TRUE;
+    // The descriptor closes with the last reference, outside the lock.
+    return TRUE;
+  });
 }
 
 BOOL DeleteFileA(LPCSTR path) {
-  if (path == nullptr) {
-    lastError = ERROR_PATH_NOT_FOUND;
-    return FALSE;
-  }
-  FileTable& table = Files();
-  std::lock_guard<std::mutex> guard(table.lock);
-  struct stat info {};
-  if (lstat(path, &info) != 0) {
-    lastError = ErrorForPath(path, errno);
-    return FALSE;
-  }
-  if (S_ISDIR(info.st_mode)) {
-    lastError = ERROR_ACCESS_DENIED;
-    return FALSE;
-  }
-  // Win32 refuses while a handle does not share delete, and refuses read-only
-  // files; GetFileAttributesA reports a file without owner write as read-only.
-  if (DeleteConflict(table, FileKey{info.st_dev, info.st_ino})) {
-    lastError = ERROR_SHARING_VIOLATION;
-    return FALSE;
-  }
-  if (S_ISREG(info.st_mode) && !(info.st_mode & S_IWUSR)) {
-    lastError = ERROR_ACCESS_DENIED;
-    return FALSE;
-  }
-  if (unlink(path) != 0) {
-    lastError = ErrorForPath(path, errno);
-    return FALSE;
-  }
-  return TRUE;
+  return OrOutOfMemory(FALSE, [&]() -> BOOL {
+    if (path == nullptr) {
+      lastError = ERROR_PATH_NOT_FOUND;
+      return FALSE;
+    }
+    FileTable& table = Files();
+    std::lock_guard<std::mutex> guard(table.lock);
+    struct stat info {};
+    if (lstat(path, &info) != 0) {
+      lastError = ErrorForPath(path, errno);
+      return FALSE;
+    }
+    if (S_ISDIR(info.st_mode)) {
+      lastError = ERROR_ACCESS_DENIED;
+      return FALSE;
+    }
+    // Win32 refuses while a handle does not share delete, and refuses read-only
+    // files; GetFileAttributesA reports a file without owner write as read-only.
+    if (DeleteConflict(table, FileKey{info.st_dev, info.st_ino})) {
+      lastError = ERROR_SHARING_VIOLATION;
+      return FALSE;
+    }
+    if (S_ISREG(info.st_mode) && !(info.st_mode & S_IWUSR)) {
+      lastError = ERROR_ACCESS_DENIED;
+      return FALSE;
+    }
+    if (unlink(path) != 0) {
+      lastError = ErrorForPath(path, errno);
+      return FALSE;
+    }
+    return TRUE;
+  });
 }
 
 DWORD GetFileAttributesA(LPCSTR path) {
@@ -671,13 +611,9 @@ DWORD GetFileAttributesA(LPCSTR path) {
     lastError = ErrorForPath(path, errno);
     return INVALID_FILE_ATTRIBUTES;
   }
-  if (S_ISDIR(info.st_mode)) {
-    return FILE_ATTRIBUTE_DIRECTORY;
-  }
+  if (S_ISDIR(info.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
   DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
-  if (!(info.st_mode & S_IWUSR)) {
-    attributes |= FILE_ATTRIBUTE_READONLY;
-  }
+  if (!(info.st_mode & S_IWUSR)) attributes |= FILE_ATTRIBUTE_READONLY;
   return attributes;
 }
 

@@ -10,6 +10,7 @@
 
 #include "platform/posix/display.h"
 #include "platform/posix/input.h"
+#include "platform/posix/out_of_memory.h"
 #include "platform/posix/user_internal.h"
 
 namespace user {
@@ -47,35 +48,41 @@ HMENU NewMenu(bool popup) {
   static uintptr_t next = 0x20000;
   auto handle = FromParam<HMENU>(next);
   next += 4;
-  auto menu = std::make_unique<Menu>();
-  menu->popup = popup;
-  Menus()[handle] = std::move(menu);
-  return handle;
+  return OrOutOfMemory(HMENU{}, [&] {
+    auto menu = std::make_unique<Menu>();
+    menu->popup = popup;
+    Menus()[handle] = std::move(menu);
+    return handle;
+  });
 }
 
 constexpr UINT kStateBits = MF_GRAYED | MF_DISABLED;
 
 // The item with that command in the menu or any submenu, depth first, with
 // the popups that lead to it (the menu itself not counted) and their places.
+// The path has room for the deepest menu searched: looking up needs no memory.
+constexpr int kDeepestMenu = 64;
+
 struct Found {
   MenuItem* item = nullptr;
   HMENU holder = nullptr;
-  std::vector<std::pair<HMENU, int>> path;
+  std::pair<HMENU, int> path[kDeepestMenu + 1];
+  int pathLength = 0;
 };
 
 bool FindCommand(HMENU handle, UINT id, Found* found, int depth) {
   Menu* menu = FindMenu(handle);
-  if (menu == nullptr || depth > 64) {
+  if (menu == nullptr || depth > kDeepestMenu) {
     return false;
   }
   for (size_t i = 0; i < menu->items.size(); ++i) {
     MenuItem& item = menu->items[i];
     if ((item.flags & MF_POPUP) != 0) {
-      found->path.emplace_back(item.submenu, static_cast<int>(i));
+      found->path[found->pathLength++] = {item.submenu, static_cast<int>(i)};
       if (FindCommand(item.submenu, id, found, depth + 1)) {
         return true;
       }
-      found->path.pop_back();
+      --found->pathLength;
     } else if ((item.flags & MF_SEPARATOR) == 0 && item.id == id) {
       found->item = &item;
       found->holder = handle;
@@ -124,20 +131,21 @@ HMENU CreateMenu() { return NewMenu(false); }
 HMENU CreatePopupMenu() { return NewMenu(true); }
 
 BOOL DestroyMenu(HMENU menu) {
-  if (FindMenu(menu) == nullptr) {
-    return FALSE;
-  }
-  MenuDestroyTree(menu);
-  return TRUE;
+  return OrOutOfMemory(FALSE, [&]() -> BOOL {
+    if (FindMenu(menu) == nullptr) {
+      return FALSE;
+    }
+    MenuDestroyTree(menu);
+    return TRUE;
+  });
 }
 
 BOOL IsMenu(HMENU menu) { return MenuExists(menu) ? TRUE : FALSE; }
 
-BOOL AppendMenuA(HMENU handle, UINT flags, UINT_PTR idNewItem, LPCSTR newItem) {
-  Menu* menu = FindMenu(handle);
-  if (menu == nullptr) {
-    return FALSE;
-  }
+namespace {
+
+// AppendMenuA's work once the menu is found; throws when memory runs out.
+BOOL AppendItem(HMENU handle, Menu* menu, UINT flags, UINT_PTR idNewItem, LPCSTR newItem) {
   MenuItem item;
   item.flags = flags & (MF_GRAYED | MF_DISABLED | MF_CHECKED | MF_BITMAP | MF_OWNERDRAW | MF_POPUP |
                         MF_MENUBARBREAK | MF_MENUBREAK | MF_SEPARATOR | MF_HELP | MF_DEFAULT);
@@ -160,26 +168,39 @@ BOOL AppendMenuA(HMENU handle, UINT flags, UINT_PTR idNewItem, LPCSTR newItem) {
   return TRUE;
 }
 
+}  // namespace
+
+BOOL AppendMenuA(HMENU handle, UINT flags, UINT_PTR idNewItem, LPCSTR newItem) {
+  Menu* menu = FindMenu(handle);
+  if (menu == nullptr) {
+    return FALSE;
+  }
+  return OrOutOfMemory(FALSE, [&] { return AppendItem(handle, menu, flags, idNewItem, newItem); });
+}
+
 BOOL SetMenu(HWND window, HMENU menu) {
-  Window* w = Find(window);
-  if (w == nullptr) {
-    return FALSE;
-  }
-  if (!IsTopLevel(w)) {
-    SetLastError(ERROR_CHILD_WINDOW_MENU);
-    return FALSE;
-  }
-  if (menu != nullptr && FindMenu(menu) == nullptr) {
-    return FALSE;
-  }
-  w->menu = menu;
-  if (w->native) {
-    DisplaySetMenu(window, menu);
-  }
-  // The frame changes: the bar takes its height from the client area.
-  SetWindowPosInternal(window, nullptr, 0, 0, 0, 0,
-                       SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-  return TRUE;
+  return OrOutOfMemory(FALSE, [&]() -> BOOL {
+    Window* w = Find(window);
+    if (w == nullptr) {
+      return FALSE;
+    }
+    if (!IsTopLevel(w)) {
+      SetLastError(ERROR_CHILD_WINDOW_MENU);
+      return FALSE;
+    }
+    if (menu != nullptr && FindMenu(menu) == nullptr) {
+      return FALSE;
+    }
+    w->menu = menu;
+    if (w->native) {
+      DisplaySetMenu(window, menu);
+    }
+    // The frame changes: the bar takes its height from the client area.
+    SetWindowPosInternal(
+        window, nullptr, 0, 0, 0, 0,
+        SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    return TRUE;
+  });
 }
 
 HMENU GetMenu(HWND window) {
@@ -188,14 +209,16 @@ HMENU GetMenu(HWND window) {
 }
 
 BOOL DrawMenuBar(HWND window) {
-  const Window* w = Find(window);
-  if (w == nullptr || !IsTopLevel(w)) {
-    return FALSE;
-  }
-  if (w->native) {
-    DisplaySetMenu(window, w->menu);
-  }
-  return TRUE;
+  return OrOutOfMemory(FALSE, [&]() -> BOOL {
+    const Window* w = Find(window);
+    if (w == nullptr || !IsTopLevel(w)) {
+      return FALSE;
+    }
+    if (w->native) {
+      DisplaySetMenu(window, w->menu);
+    }
+    return TRUE;
+  });
 }
 
 BOOL EnableMenuItem(HMENU menu, UINT idEnableItem, UINT enable) {
@@ -310,36 +333,39 @@ BOOL GetMenuItemInfoA(HMENU menu, UINT id, BOOL byPosition, LPMENUITEMINFOA info
 // A choice from the menu bar
 
 bool InputMenuCommand(HWND window, UINT id) {
-  Window* w = Peek(window);
-  if (w == nullptr || !IsTopLevel(w) || !MenuExists(w->menu) || !IsEnabledTree(w)) {
-    return false;
-  }
-  const HMENU bar = w->menu;
-  Found found;
-  if (!FindCommand(bar, id, &found, 0)) {
-    return false;
-  }
-  Send(window, WM_ENTERMENULOOP, FALSE, 0);
-  Send(window, WM_INITMENU, reinterpret_cast<WPARAM>(bar), 0);
-  for (const auto& [popup, place] : found.path) {
-    if (Peek(window) == nullptr) {
+  return OrOutOfMemory(false, [&]() -> bool {
+    Window* w = Peek(window);
+    if (w == nullptr || !IsTopLevel(w) || !MenuExists(w->menu) || !IsEnabledTree(w)) {
       return false;
     }
-    Send(window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), MAKELPARAM(place, FALSE));
-  }
-  // The program may have changed the item while its popup opened.
-  Found now;
-  const bool chosen = Peek(window) != nullptr && MenuExists(bar) && FindCommand(bar, id, &now, 0) &&
-                      (now.item->flags & kStateBits) == 0;
-  if (chosen) {
-    Send(window, WM_MENUSELECT, MAKEWPARAM(id, now.item->flags & 0xFFFF),
-         reinterpret_cast<LPARAM>(now.holder));
-  }
-  Send(window, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
-  Send(window, WM_EXITMENULOOP, FALSE, 0);
-  if (!chosen || Peek(window) == nullptr) {
-    return false;
-  }
-  PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, 0), 0);
-  return true;
+    const HMENU bar = w->menu;
+    Found found;
+    if (!FindCommand(bar, id, &found, 0)) {
+      return false;
+    }
+    Send(window, WM_ENTERMENULOOP, FALSE, 0);
+    Send(window, WM_INITMENU, reinterpret_cast<WPARAM>(bar), 0);
+    for (int step = 0; step < found.pathLength; ++step) {
+      const auto& [popup, place] = found.path[step];
+      if (Peek(window) == nullptr) {
+        return false;
+      }
+      Send(window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), MAKELPARAM(place, FALSE));
+    }
+    // The program may have changed the item while its popup opened.
+    Found now;
+    const bool chosen = Peek(window) != nullptr && MenuExists(bar) &&
+                        FindCommand(bar, id, &now, 0) && (now.item->flags & kStateBits) == 0;
+    if (chosen) {
+      Send(window, WM_MENUSELECT, MAKEWPARAM(id, now.item->flags & 0xFFFF),
+           reinterpret_cast<LPARAM>(now.holder));
+    }
+    Send(window, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
+    Send(window, WM_EXITMENULOOP, FALSE, 0);
+    if (!chosen || Peek(window) == nullptr) {
+      return false;
+    }
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+    return true;
+  });
 }

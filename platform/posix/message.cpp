@@ -12,6 +12,7 @@
 #include <map>
 
 #include "platform/posix/display.h"
+#include "platform/posix/out_of_memory.h"
 #include "platform/posix/user_internal.h"
 
 namespace user {
@@ -325,114 +326,134 @@ void PurgeWindowMessages(HWND window) {
 using namespace user;
 
 BOOL PeekMessageA(LPMSG message, HWND window, UINT filterMin, UINT filterMax, UINT remove) {
-  MSG m{};
-  if (!TakeMessage(&m, window, filterMin, filterMax, (remove & PM_REMOVE) != 0)) {
-    return FALSE;
-  }
-  if (message != nullptr) {
-    *message = m;
-  }
-  if ((remove & PM_REMOVE) != 0) {
-    Remember(m);
-  }
-  return TRUE;
+  return OrOutOfMemory(FALSE, [&]() -> BOOL {
+    MSG m{};
+    if (!TakeMessage(&m, window, filterMin, filterMax, (remove & PM_REMOVE) != 0)) {
+      return FALSE;
+    }
+    if (message != nullptr) {
+      *message = m;
+    }
+    if ((remove & PM_REMOVE) != 0) {
+      Remember(m);
+    }
+    return TRUE;
+  });
 }
 
 BOOL GetMessageA(LPMSG message, HWND window, UINT filterMin, UINT filterMax) {
-  MSG m{};
-  while (!TakeMessage(&m, window, filterMin, filterMax, true)) {
-    DisplayWait(INFINITE, "GetMessageA");
-  }
-  if (message != nullptr) {
-    *message = m;
-  }
-  Remember(m);
-  return m.message == WM_QUIT ? FALSE : TRUE;
+  return OrOutOfMemory(BOOL{-1}, [&]() -> BOOL {
+    MSG m{};
+    while (!TakeMessage(&m, window, filterMin, filterMax, true)) {
+      DisplayWait(INFINITE, "GetMessageA");
+    }
+    if (message != nullptr) {
+      *message = m;
+    }
+    Remember(m);
+    return m.message == WM_QUIT ? FALSE : TRUE;
+  });
 }
 
 BOOL WaitMessage() {
-  if (!QueueHasMessages(QS_ALLINPUT)) {
-    DisplayWait(INFINITE, "WaitMessage");
-  }
-  return TRUE;
+  return OrOutOfMemory(FALSE, [&]() -> BOOL {
+    if (!QueueHasMessages(QS_ALLINPUT)) {
+      DisplayWait(INFINITE, "WaitMessage");
+    }
+    return TRUE;
+  });
 }
 
 DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE*, BOOL, DWORD milliseconds,
                                 DWORD wakeMask) {
-  if (count != 0) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return WAIT_FAILED;
-  }
-  if (QueueHasMessages(wakeMask)) {
-    return WAIT_OBJECT_0;
-  }
-  if (milliseconds == 0) {
-    return WAIT_TIMEOUT;
-  }
-  DisplayWait(milliseconds, "MsgWaitForMultipleObjects");
-  return QueueHasMessages(wakeMask) ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+  return OrOutOfMemory(WAIT_FAILED, [&]() -> DWORD {
+    if (count != 0) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return WAIT_FAILED;
+    }
+    if (QueueHasMessages(wakeMask)) {
+      return WAIT_OBJECT_0;
+    }
+    if (milliseconds == 0) {
+      return WAIT_TIMEOUT;
+    }
+    DisplayWait(milliseconds, "MsgWaitForMultipleObjects");
+    return QueueHasMessages(wakeMask) ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+  });
 }
 
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (window != nullptr && Find(window) == nullptr) {
-    return FALSE;
-  }
-  TheQueue().posted.push_back(MSG{window, message, wParam, lParam, Now(), CursorPosition()});
-  return TRUE;
+  return OrOutOfMemory(FALSE, [&]() -> BOOL {
+    if (window != nullptr && Find(window) == nullptr) {
+      return FALSE;
+    }
+    TheQueue().posted.push_back(MSG{window, message, wParam, lParam, Now(), CursorPosition()});
+    return TRUE;
+  });
 }
 
 BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (threadId != GetCurrentThreadId()) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  return PostMessageA(nullptr, message, wParam, lParam);
+  return OrOutOfMemory(FALSE, [&]() -> BOOL {
+    if (threadId != GetCurrentThreadId()) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
+    }
+    return PostMessageA(nullptr, message, wParam, lParam);
+  });
 }
 
 void PostQuitMessage(int exitCode) {
-  Queue& queue = TheQueue();
-  queue.quit = true;
-  queue.quitCode = exitCode;
+  Allocated([&] {
+    Queue& queue = TheQueue();
+    queue.quit = true;
+    queue.quitCode = exitCode;
+  });
 }
 
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (Find(window) == nullptr) {
-    return 0;
-  }
-  return Send(window, message, wParam, lParam);
+  return OrOutOfMemory(LRESULT{0}, [&]() -> LRESULT {
+    if (Find(window) == nullptr) {
+      return 0;
+    }
+    return Send(window, message, wParam, lParam);
+  });
 }
 
 LRESULT DispatchMessageA(const MSG* message) {
-  if (message == nullptr || message->hwnd == nullptr) {
-    return 0;
-  }
-  if (Find(message->hwnd) == nullptr) {
-    return 0;
-  }
-  return Send(message->hwnd, message->message, message->wParam, message->lParam);
+  return OrOutOfMemory(LRESULT{0}, [&]() -> LRESULT {
+    if (message == nullptr || message->hwnd == nullptr) {
+      return 0;
+    }
+    if (Find(message->hwnd) == nullptr) {
+      return 0;
+    }
+    return Send(message->hwnd, message->message, message->wParam, message->lParam);
+  });
 }
 
 BOOL TranslateMessage(const MSG* message) {
-  if (message == nullptr) {
-    return FALSE;
-  }
-  const UINT m = message->message;
-  if (m != WM_KEYDOWN && m != WM_SYSKEYDOWN && m != WM_KEYUP && m != WM_SYSKEYUP) {
-    return FALSE;
-  }
-  if (m == WM_KEYUP || m == WM_SYSKEYUP) {
+  return OrOutOfMemory(FALSE, [&]() -> BOOL {
+    if (message == nullptr) {
+      return FALSE;
+    }
+    const UINT m = message->message;
+    if (m != WM_KEYDOWN && m != WM_SYSKEYDOWN && m != WM_KEYUP && m != WM_SYSKEYUP) {
+      return FALSE;
+    }
+    if (m == WM_KEYUP || m == WM_SYSKEYUP) {
+      return TRUE;
+    }
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    WORD out = 0;
+    const UINT scan = (static_cast<UINT>(message->lParam) >> 16) & 0xFF;
+    if (ToAsciiEx(static_cast<UINT>(message->wParam), scan, keys, &out, 0, GetKeyboardLayout(0)) ==
+        1) {
+      PostMessageA(message->hwnd, m == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR, out & 0xFF,
+                   message->lParam);
+    }
     return TRUE;
-  }
-  BYTE keys[256];
-  GetKeyboardState(keys);
-  WORD out = 0;
-  const UINT scan = (static_cast<UINT>(message->lParam) >> 16) & 0xFF;
-  if (ToAsciiEx(static_cast<UINT>(message->wParam), scan, keys, &out, 0, GetKeyboardLayout(0)) ==
-      1) {
-    PostMessageA(message->hwnd, m == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR, out & 0xFF,
-                 message->lParam);
-  }
-  return TRUE;
+  });
 }
 
 DWORD GetMessagePos() {
@@ -457,54 +478,58 @@ std::map<HACCEL, std::vector<ACCEL>>& Tables() {
 }  // namespace
 
 HACCEL CreateAcceleratorTableA(LPACCEL entries, int count) {
-  if (entries == nullptr || count <= 0) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return nullptr;
-  }
-  static uintptr_t next = 0x30000;
-  auto handle = FromParam<HACCEL>(next);
-  next += 4;
-  Tables()[handle].assign(entries, entries + count);
-  return handle;
+  return OrOutOfMemory(HACCEL{}, [&]() -> HACCEL {
+    if (entries == nullptr || count <= 0) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return nullptr;
+    }
+    static uintptr_t next = 0x30000;
+    auto handle = FromParam<HACCEL>(next);
+    next += 4;
+    Tables()[handle].assign(entries, entries + count);
+    return handle;
+  });
 }
 
 BOOL DestroyAcceleratorTable(HACCEL table) { return Tables().erase(table) != 0 ? TRUE : FALSE; }
 
 int TranslateAcceleratorA(HWND window, HACCEL table, LPMSG message) {
-  if (window == nullptr || message == nullptr) {
-    return 0;
-  }
-  auto it = Tables().find(table);
-  if (it == Tables().end()) {
-    SetLastError(ERROR_INVALID_ACCEL_HANDLE);
-    return 0;
-  }
-  const UINT m = message->message;
-  const bool keyDown = m == WM_KEYDOWN || m == WM_SYSKEYDOWN;
-  const bool character = m == WM_CHAR || m == WM_SYSCHAR;
-  if (!keyDown && !character) {
-    return 0;
-  }
-  const bool shift = GetKeyState(VK_SHIFT) < 0;
-  const bool control = GetKeyState(VK_CONTROL) < 0;
-  const bool alt = GetKeyState(VK_MENU) < 0;
-  for (const ACCEL& a : it->second) {
-    const bool virtualKey = (a.fVirt & FVIRTKEY) != 0;
-    if (virtualKey != keyDown || a.key != message->wParam) {
-      continue;
-    }
-    if (virtualKey &&
-        (((a.fVirt & FSHIFT) != 0) != shift || ((a.fVirt & FCONTROL) != 0) != control)) {
-      continue;
-    }
-    if (((a.fVirt & FALT) != 0) != alt) {
-      continue;
-    }
-    if (Find(window) == nullptr) {
+  return OrOutOfMemory(0, [&]() -> int {
+    if (window == nullptr || message == nullptr) {
       return 0;
     }
-    SendMessageA(window, WM_COMMAND, MAKEWPARAM(a.cmd, 1), 0);
-    return 1;
-  }
-  return 0;
+    auto it = Tables().find(table);
+    if (it == Tables().end()) {
+      SetLastError(ERROR_INVALID_ACCEL_HANDLE);
+      return 0;
+    }
+    const UINT m = message->message;
+    const bool keyDown = m == WM_KEYDOWN || m == WM_SYSKEYDOWN;
+    const bool character = m == WM_CHAR || m == WM_SYSCHAR;
+    if (!keyDown && !character) {
+      return 0;
+    }
+    const bool shift = GetKeyState(VK_SHIFT) < 0;
+    const bool control = GetKeyState(VK_CONTROL) < 0;
+    const bool alt = GetKeyState(VK_MENU) < 0;
+    for (const ACCEL& a : it->second) {
+      const bool virtualKey = (a.fVirt & FVIRTKEY) != 0;
+      if (virtualKey != keyDown || a.key != message->wParam) {
+        continue;
+      }
+      if (virtualKey &&
+          (((a.fVirt & FSHIFT) != 0) != shift || ((a.fVirt & FCONTROL) != 0) != control)) {
+        continue;
+      }
+      if (((a.fVirt & FALT) != 0) != alt) {
+        continue;
+      }
+      if (Find(window) == nullptr) {
+        return 0;
+      }
+      SendMessageA(window, WM_COMMAND, MAKEWPARAM(a.cmd, 1), 0);
+      return 1;
+    }
+    return 0;
+  });
 }

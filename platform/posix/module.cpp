@@ -10,6 +10,7 @@
 
 #include "platform/posix/dinput.h"
 #include "platform/posix/kernel.h"
+#include "platform/posix/out_of_memory.h"
 
 namespace {
 
@@ -69,18 +70,20 @@ BuiltIn* Loaded(HMODULE module) {
 }  // namespace
 
 HMODULE LoadLibraryA(LPCSTR name) {
-  if (name == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return nullptr;
-  }
-  std::lock_guard<std::mutex> guard(TheModules().lock);
-  BuiltIn* module = ByName(name);
-  if (module == nullptr) {
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return nullptr;
-  }
-  ++module->loads;
-  return &module->handle;
+  return OrOutOfMemory(HMODULE{}, [&]() -> HMODULE {
+    if (name == nullptr) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return nullptr;
+    }
+    std::lock_guard<std::mutex> guard(TheModules().lock);
+    BuiltIn* module = ByName(name);
+    if (module == nullptr) {
+      SetLastError(ERROR_MOD_NOT_FOUND);
+      return nullptr;
+    }
+    ++module->loads;
+    return &module->handle;
+  });
 }
 
 BOOL FreeLibrary(HMODULE module) {

@@ -12,6 +12,7 @@
 #include <map>
 
 #include "platform/posix/display.h"
+#include "platform/posix/out_of_memory.h"
 #include "platform/posix/user_internal.h"
 
 namespace user {
@@ -334,15 +335,18 @@ COLORREF SysColor(int index) {
 using namespace user;
 
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase) {
-  UINT flags = RDW_INVALIDATE;
-  if (erase) {
-    flags |= RDW_ERASE;
-  }
-  return RedrawWindow(window, rect, nullptr, flags);
+  return OrOutOfMemory(FALSE, [&]() -> BOOL {
+    UINT flags = RDW_INVALIDATE;
+    if (erase) {
+      flags |= RDW_ERASE;
+    }
+    return RedrawWindow(window, rect, nullptr, flags);
+  });
 }
 
 BOOL ValidateRect(HWND window, const RECT* rect) {
-  return RedrawWindow(window, rect, nullptr, RDW_VALIDATE);
+  return OrOutOfMemory(FALSE,
+                       [&]() -> BOOL { return RedrawWindow(window, rect, nullptr, RDW_VALIDATE); });
 }
 
 BOOL GetUpdateRect(HWND window, LPRECT rect, BOOL erase) {
@@ -361,98 +365,108 @@ BOOL GetUpdateRect(HWND window, LPRECT rect, BOOL erase) {
 }
 
 BOOL UpdateWindow(HWND window) {
-  return RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  return OrOutOfMemory(FALSE, [&]() -> BOOL {
+    return RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  });
 }
 
 BOOL RedrawWindow(HWND window, const RECT* update, HRGN, UINT flags) {
-  std::vector<HWND> targets;
-  if (window == nullptr) {
-    targets = TheState().topLevels;
-  } else {
-    if (Find(window) == nullptr) {
-      return FALSE;
+  return OrOutOfMemory(FALSE, [&]() -> BOOL {
+    std::vector<HWND> targets;
+    if (window == nullptr) {
+      targets = TheState().topLevels;
+    } else {
+      if (Find(window) == nullptr) {
+        return FALSE;
+      }
+      targets.push_back(window);
     }
-    targets.push_back(window);
-  }
-  for (HWND target : targets) {
-    Window* w = Peek(target);
-    if (w == nullptr) {
-      continue;
+    for (HWND target : targets) {
+      Window* w = Peek(target);
+      if (w == nullptr) {
+        continue;
+      }
+      if ((flags & RDW_INVALIDATE) != 0) {
+        Invalidate(w, update, (flags & RDW_ERASE) != 0, flags);
+      }
+      if ((flags & RDW_INTERNALPAINT) != 0 && IsVisibleTree(w)) {
+        w->internalPaint = true;
+      }
+      if ((flags & RDW_VALIDATE) != 0) {
+        Validate(w, update, flags);
+      }
+      if ((flags & RDW_NOERASE) != 0) {
+        w->erasePending = false;
+      }
+      if ((flags & RDW_NOINTERNALPAINT) != 0) {
+        w->internalPaint = false;
+      }
+      if ((flags & RDW_ERASENOW) != 0) {
+        EraseNow(w);
+      }
+      if ((flags & RDW_UPDATENOW) != 0 && (w = Peek(target)) != nullptr) {
+        PaintNow(w, ChildrenIncluded(w, flags));
+      }
     }
-    if ((flags & RDW_INVALIDATE) != 0) {
-      Invalidate(w, update, (flags & RDW_ERASE) != 0, flags);
-    }
-    if ((flags & RDW_INTERNALPAINT) != 0 && IsVisibleTree(w)) {
-      w->internalPaint = true;
-    }
-    if ((flags & RDW_VALIDATE) != 0) {
-      Validate(w, update, flags);
-    }
-    if ((flags & RDW_NOERASE) != 0) {
-      w->erasePending = false;
-    }
-    if ((flags & RDW_NOINTERNALPAINT) != 0) {
-      w->internalPaint = false;
-    }
-    if ((flags & RDW_ERASENOW) != 0) {
-      EraseNow(w);
-    }
-    if ((flags & RDW_UPDATENOW) != 0 && (w = Peek(target)) != nullptr) {
-      PaintNow(w, ChildrenIncluded(w, flags));
-    }
-  }
-  return TRUE;
+    return TRUE;
+  });
 }
 
 HDC BeginPaint(HWND window, LPPAINTSTRUCT paint) {
-  Window* w = Find(window);
-  if (w == nullptr || paint == nullptr) {
-    return nullptr;
-  }
-  const RECT client{0, 0, Width(w->client), Height(w->client)};
-  RECT area{};
-  if (w->updatePending) {
-    Intersect(&area, w->update, client);
-  }
-  const bool erase = w->erasePending;
-  w->updatePending = false;
-  w->erasePending = false;
-  w->internalPaint = false;
-  w->update = RECT{};
-  HDC dc = MakeDc(w, true, area);
-  bool unhandled = false;
-  if (erase) {
-    unhandled = Send(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0) == 0;
-  } else if ((w = Peek(window)) != nullptr) {
-    unhandled = w->eraseUnhandled;
-  }
-  if ((w = Peek(window)) != nullptr) {
-    w->eraseUnhandled = false;
-  }
-  std::memset(paint, 0, sizeof *paint);
-  paint->hdc = dc;
-  paint->fErase = unhandled ? TRUE : FALSE;
-  paint->rcPaint = area;
-  return dc;
+  return OrOutOfMemory(HDC{}, [&]() -> HDC {
+    Window* w = Find(window);
+    if (w == nullptr || paint == nullptr) {
+      return nullptr;
+    }
+    const RECT client{0, 0, Width(w->client), Height(w->client)};
+    RECT area{};
+    if (w->updatePending) {
+      Intersect(&area, w->update, client);
+    }
+    const bool erase = w->erasePending;
+    w->updatePending = false;
+    w->erasePending = false;
+    w->internalPaint = false;
+    w->update = RECT{};
+    HDC dc = MakeDc(w, true, area);
+    bool unhandled = false;
+    if (erase) {
+      unhandled = Send(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0) == 0;
+    } else if ((w = Peek(window)) != nullptr) {
+      unhandled = w->eraseUnhandled;
+    }
+    if ((w = Peek(window)) != nullptr) {
+      w->eraseUnhandled = false;
+    }
+    std::memset(paint, 0, sizeof *paint);
+    paint->hdc = dc;
+    paint->fErase = unhandled ? TRUE : FALSE;
+    paint->rcPaint = area;
+    return dc;
+  });
 }
 
 BOOL EndPaint(HWND, const PAINTSTRUCT* paint) {
-  if (paint != nullptr && paint->hdc != nullptr) {
-    FinishDc(paint->hdc);
-  }
-  return TRUE;
+  return OrOutOfMemory(FALSE, [&]() -> BOOL {
+    if (paint != nullptr && paint->hdc != nullptr) {
+      FinishDc(paint->hdc);
+    }
+    return TRUE;
+  });
 }
 
 HDC GetDC(HWND window) {
-  if (window == nullptr) {
-    HDC dc = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
-    if (dc != nullptr) {
-      Dcs()[dc] = WindowDc{};
+  return OrOutOfMemory(HDC{}, [&]() -> HDC {
+    if (window == nullptr) {
+      HDC dc = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+      if (dc != nullptr) {
+        Dcs()[dc] = WindowDc{};
+      }
+      return dc;
     }
-    return dc;
-  }
-  Window* w = Find(window);
-  return w != nullptr ? MakeDc(w, false, RECT{}) : nullptr;
+    Window* w = Find(window);
+    return w != nullptr ? MakeDc(w, false, RECT{}) : nullptr;
+  });
 }
 
 int ReleaseDC(HWND, HDC dc) { return FinishDc(dc) ? 1 : 0; }

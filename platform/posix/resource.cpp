@@ -6,6 +6,7 @@
 #include <map>
 
 #include "platform/posix/display.h"
+#include "platform/posix/out_of_memory.h"
 #include "platform/posix/user_internal.h"
 
 namespace user {
@@ -125,35 +126,41 @@ bool IconDraw(HDC dc, int x, int y, HICON handle, int cx, int cy) {
 using namespace user;
 
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
-  HCURSOR cursor = instance == nullptr ? StockCursor(name) : nullptr;
-  if (cursor == nullptr) {
-    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-  }
-  return cursor;
+  return OrOutOfMemory(HCURSOR{}, [&]() -> HCURSOR {
+    HCURSOR cursor = instance == nullptr ? StockCursor(name) : nullptr;
+    if (cursor == nullptr) {
+      SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    }
+    return cursor;
+  });
 }
 
 HICON LoadIconA(HINSTANCE instance, LPCSTR name) {
-  HICON icon = instance == nullptr ? StockIcon(name) : nullptr;
-  if (icon == nullptr) {
-    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-  }
-  return icon;
+  return OrOutOfMemory(HICON{}, [&]() -> HICON {
+    HICON icon = instance == nullptr ? StockIcon(name) : nullptr;
+    if (icon == nullptr) {
+      SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    }
+    return icon;
+  });
 }
 
 HANDLE LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int, int, UINT flags) {
-  if (instance != nullptr || (flags & LR_LOADFROMFILE) != 0) {
-    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-    return nullptr;
-  }
-  switch (type) {
-    case IMAGE_CURSOR:
-      return LoadCursorA(nullptr, name);
-    case IMAGE_ICON:
-      return LoadIconA(nullptr, name);
-    default:
+  return OrOutOfMemory(HANDLE{}, [&]() -> HANDLE {
+    if (instance != nullptr || (flags & LR_LOADFROMFILE) != 0) {
       SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
       return nullptr;
-  }
+    }
+    switch (type) {
+      case IMAGE_CURSOR:
+        return LoadCursorA(nullptr, name);
+      case IMAGE_ICON:
+        return LoadIconA(nullptr, name);
+      default:
+        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        return nullptr;
+    }
+  });
 }
 
 HCURSOR SetCursor(HCURSOR cursor) {
@@ -170,29 +177,31 @@ HCURSOR SetCursor(HCURSOR cursor) {
 HCURSOR GetCursor() { return current; }
 
 HICON CreateIconIndirect(PICONINFO info) {
-  BITMAP mask{};
-  if (info == nullptr || GetObjectA(info->hbmMask, sizeof mask, &mask) == 0) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return nullptr;
-  }
-  Icon icon;
-  icon.fIcon = info->fIcon;
-  icon.xHotspot = info->xHotspot;
-  icon.yHotspot = info->yHotspot;
-  icon.width = mask.bmWidth;
-  icon.height = info->hbmColor != nullptr ? mask.bmHeight : mask.bmHeight / 2;
-  icon.mask = CopyBitmap(info->hbmMask);
-  icon.colour = info->hbmColor != nullptr ? CopyBitmap(info->hbmColor) : nullptr;
-  if (icon.mask == nullptr || (info->hbmColor != nullptr && icon.colour == nullptr)) {
-    DeleteObject(icon.mask);
-    DeleteObject(icon.colour);
-    return nullptr;
-  }
-  static uintptr_t next = 0x70000;
-  auto handle = FromParam<HICON>(next);
-  next += 4;
-  Icons()[handle] = icon;
-  return handle;
+  return OrOutOfMemory(HICON{}, [&]() -> HICON {
+    BITMAP mask{};
+    if (info == nullptr || GetObjectA(info->hbmMask, sizeof mask, &mask) == 0) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return nullptr;
+    }
+    Icon icon;
+    icon.fIcon = info->fIcon;
+    icon.xHotspot = info->xHotspot;
+    icon.yHotspot = info->yHotspot;
+    icon.width = mask.bmWidth;
+    icon.height = info->hbmColor != nullptr ? mask.bmHeight : mask.bmHeight / 2;
+    icon.mask = CopyBitmap(info->hbmMask);
+    icon.colour = info->hbmColor != nullptr ? CopyBitmap(info->hbmColor) : nullptr;
+    if (icon.mask == nullptr || (info->hbmColor != nullptr && icon.colour == nullptr)) {
+      DeleteObject(icon.mask);
+      DeleteObject(icon.colour);
+      return nullptr;
+    }
+    static uintptr_t next = 0x70000;
+    auto handle = FromParam<HICON>(next);
+    next += 4;
+    Icons()[handle] = icon;
+    return handle;
+  });
 }
 
 BOOL DestroyIcon(HICON handle) {

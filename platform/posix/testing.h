@@ -18,3 +18,6 @@ size_t PosixLiveGdiObjects();
 size_t PosixLiveWindows();
 size_t PosixOpenFileHandles();
 size_t PosixLiveHeapBlocks();
+
+// The allocating calls of our heaps so far, counted as the hook counts them.
+uint64_t PosixHeapAllocationCount();

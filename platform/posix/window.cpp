@@ -11,6 +11,7 @@
 
 #include "platform/posix/display.h"
 #include "platform/posix/kernel.h"
+#include "platform/posix/out_of_memory.h"
 #include "platform/posix/testing.h"
 #include "platform/posix/user_internal.h"
 
@@ -283,47 +284,51 @@ bool DisplayReady() {
 using namespace user;
 
 ATOM RegisterClassA(const WNDCLASSA* wndClass) {
-  if (wndClass == nullptr || wndClass->lpszClassName == nullptr ||
-      IS_INTRESOURCE(wndClass->lpszClassName) || wndClass->lpfnWndProc == nullptr ||
-      wndClass->cbClsExtra < 0 || wndClass->cbWndExtra < 0) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  RegisterSystemClasses();
-  auto& classes = TheState().classes;
-  auto it = FindClassEntry(wndClass->lpszClassName);
-  if (it != classes.end() && !(*it)->system) {
-    SetLastError(ERROR_CLASS_ALREADY_EXISTS);
-    return 0;
-  }
-  auto cls = std::make_unique<Class>();
-  cls->name = wndClass->lpszClassName;
-  cls->info = *wndClass;
-  cls->info.lpszClassName = cls->name.c_str();
-  cls->info.lpszMenuName = nullptr;
-  Class* raw = cls.get();
-  // A program's class of a system class's name hides the system one.
-  classes.insert(classes.begin(), std::move(cls));
-  return AtomOf(raw);
+  return OrOutOfMemory(ATOM{0}, [&]() -> ATOM {
+    if (wndClass == nullptr || wndClass->lpszClassName == nullptr ||
+        IS_INTRESOURCE(wndClass->lpszClassName) || wndClass->lpfnWndProc == nullptr ||
+        wndClass->cbClsExtra < 0 || wndClass->cbWndExtra < 0) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return 0;
+    }
+    RegisterSystemClasses();
+    auto& classes = TheState().classes;
+    auto it = FindClassEntry(wndClass->lpszClassName);
+    if (it != classes.end() && !(*it)->system) {
+      SetLastError(ERROR_CLASS_ALREADY_EXISTS);
+      return 0;
+    }
+    auto cls = std::make_unique<Class>();
+    cls->name = wndClass->lpszClassName;
+    cls->info = *wndClass;
+    cls->info.lpszClassName = cls->name.c_str();
+    cls->info.lpszMenuName = nullptr;
+    Class* raw = cls.get();
+    // A program's class of a system class's name hides the system one.
+    classes.insert(classes.begin(), std::move(cls));
+    return AtomOf(raw);
+  });
 }
 
 BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
-  RegisterSystemClasses();
-  auto& classes = TheState().classes;
-  auto it = className != nullptr ? FindClassEntry(className) : classes.end();
-  if (it == classes.end() || (*it)->system) {
-    SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
-    return FALSE;
-  }
-  if ((*it)->windows > 0) {
-    SetLastError(ERROR_CLASS_HAS_WINDOWS);
-    return FALSE;
-  }
-  // Records of destroyed windows may still point at it: keep it until then.
-  static std::vector<std::unique_ptr<Class>> retired;
-  retired.push_back(std::move(*it));
-  classes.erase(it);
-  return TRUE;
+  return OrOutOfMemory(FALSE, [&]() -> BOOL {
+    RegisterSystemClasses();
+    auto& classes = TheState().classes;
+    auto it = className != nullptr ? FindClassEntry(className) : classes.end();
+    if (it == classes.end() || (*it)->system) {
+      SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
+      return FALSE;
+    }
+    if ((*it)->windows > 0) {
+      SetLastError(ERROR_CLASS_HAS_WINDOWS);
+      return FALSE;
+    }
+    // Records of destroyed windows may still point at it: keep it until then.
+    static std::vector<std::unique_ptr<Class>> retired;
+    retired.push_back(std::move(*it));
+    classes.erase(it);
+    return TRUE;
+  });
 }
 
 BOOL GetClassInfoA(HINSTANCE, LPCSTR className, LPWNDCLASSA info) {
@@ -484,219 +489,223 @@ void ParentNotify(Window* w, UINT event) {
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
                      int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                      LPVOID param) {
-  State& s = TheState();
-  Class* cls = FindClass(className);
-  if (cls == nullptr) {
-    SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
-    return nullptr;
-  }
-  Window* parentWindow = nullptr;
-  HWND owner = nullptr;
-  if ((style & WS_CHILD) != 0) {
-    parentWindow = Find(parent);
-    if (parentWindow == nullptr) {
+  return OrOutOfMemory(HWND{}, [&]() -> HWND {
+    State& s = TheState();
+    Class* cls = FindClass(className);
+    if (cls == nullptr) {
+      SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
       return nullptr;
     }
-  } else if (parent != nullptr) {
-    if (Find(parent) == nullptr) {
+    Window* parentWindow = nullptr;
+    HWND owner = nullptr;
+    if ((style & WS_CHILD) != 0) {
+      parentWindow = Find(parent);
+      if (parentWindow == nullptr) {
+        return nullptr;
+      }
+    } else if (parent != nullptr) {
+      if (Find(parent) == nullptr) {
+        return nullptr;
+      }
+      owner = TopLevelOf(parent);
+    }
+    if (!DisplayReady()) {
+      SetLastError(ERROR_NO_SYSTEM_RESOURCES);
       return nullptr;
     }
-    owner = TopLevelOf(parent);
-  }
-  if (!DisplayReady()) {
-    SetLastError(ERROR_NO_SYSTEM_RESOURCES);
-    return nullptr;
-  }
 
-  const bool overlapped = (style & (WS_CHILD | WS_POPUP)) == 0;
-  if (overlapped) {
-    style |= WS_CLIPSIBLINGS | WS_CAPTION;
-  }
-  if ((style & (WS_DLGFRAME | WS_THICKFRAME)) != 0 || (exStyle & WS_EX_DLGMODALFRAME) != 0) {
-    exStyle |= WS_EX_WINDOWEDGE;
-  } else {
-    exStyle &= ~static_cast<DWORD>(WS_EX_WINDOWEDGE);
-  }
-  if (overlapped) {
-    if (x == CW_USEDEFAULT) {
-      const POINT p = DefaultPosition();
-      x = p.x;
-      y = p.y;
+    const bool overlapped = (style & (WS_CHILD | WS_POPUP)) == 0;
+    if (overlapped) {
+      style |= WS_CLIPSIBLINGS | WS_CAPTION;
     }
-    if (width == CW_USEDEFAULT) {
-      const SIZE size = DefaultSize();
-      width = size.cx;
-      height = size.cy;
+    if ((style & (WS_DLGFRAME | WS_THICKFRAME)) != 0 || (exStyle & WS_EX_DLGMODALFRAME) != 0) {
+      exStyle |= WS_EX_WINDOWEDGE;
+    } else {
+      exStyle &= ~static_cast<DWORD>(WS_EX_WINDOWEDGE);
     }
-  } else {
-    if (x == CW_USEDEFAULT) {
-      x = y = 0;
+    if (overlapped) {
+      if (x == CW_USEDEFAULT) {
+        const POINT p = DefaultPosition();
+        x = p.x;
+        y = p.y;
+      }
+      if (width == CW_USEDEFAULT) {
+        const SIZE size = DefaultSize();
+        width = size.cx;
+        height = size.cy;
+      }
+    } else {
+      if (x == CW_USEDEFAULT) {
+        x = y = 0;
+      }
+      if (width == CW_USEDEFAULT) {
+        width = height = 0;
+      }
     }
-    if (width == CW_USEDEFAULT) {
-      width = height = 0;
-    }
-  }
-  width = std::max(width, 0);
-  height = std::max(height, 0);
+    width = std::max(width, 0);
+    height = std::max(height, 0);
 
-  auto record = std::make_unique<Window>();
-  Window* w = record.get();
-  w->handle = FromParam<HWND>(s.nextHandle);
-  s.nextHandle += 2;
-  w->cls = cls;
-  w->proc = cls->info.lpfnWndProc;
-  w->instance = instance;
-  w->style = style & ~static_cast<DWORD>(WS_VISIBLE);
-  w->exStyle = exStyle;
-  w->extra.assign(static_cast<size_t>(cls->info.cbWndExtra), 0);
-  if (parentWindow != nullptr) {
-    w->parent = parent;
-    w->id = static_cast<LONG_PTR>(reinterpret_cast<INT_PTR>(menu));
-  } else {
-    w->owner = owner;
-    w->menu = MenuExists(menu) ? menu : nullptr;
-    w->needSize = overlapped;
-  }
-  ++cls->windows;
-  const HWND hwnd = w->handle;
-  s.windows.emplace(hwnd, std::move(record));
-  if (parentWindow != nullptr) {
-    parentWindow->children.push_back(hwnd);
-  } else {
-    s.topLevels.insert(s.topLevels.begin(), hwnd);
-  }
-
-  CREATESTRUCTA cs{
-      param,      instance,  menu,   parent, height, width, y, x, static_cast<LONG>(style),
-      windowName, className, exStyle};
-  // A window that never finished being made gets WM_NCDESTROY only.
-  auto fail = [&]() -> HWND {
-    if (Window* dead = Peek(hwnd)) {
-      dead->destroying = true;
+    auto record = std::make_unique<Window>();
+    Window* w = record.get();
+    w->handle = FromParam<HWND>(s.nextHandle);
+    s.nextHandle += 2;
+    w->cls = cls;
+    w->proc = cls->info.lpfnWndProc;
+    w->instance = instance;
+    w->style = style & ~static_cast<DWORD>(WS_VISIBLE);
+    w->exStyle = exStyle;
+    w->extra.assign(static_cast<size_t>(cls->info.cbWndExtra), 0);
+    if (parentWindow != nullptr) {
+      w->parent = parent;
+      w->id = static_cast<LONG_PTR>(reinterpret_cast<INT_PTR>(menu));
+    } else {
+      w->owner = owner;
+      w->menu = MenuExists(menu) ? menu : nullptr;
+      w->needSize = overlapped;
     }
-    SendNcDestroy(hwnd);
-    return nullptr;
-  };
+    ++cls->windows;
+    const HWND hwnd = w->handle;
+    s.windows.emplace(hwnd, std::move(record));
+    if (parentWindow != nullptr) {
+      parentWindow->children.push_back(hwnd);
+    } else {
+      s.topLevels.insert(s.topLevels.begin(), hwnd);
+    }
 
-  if (overlapped || (style & WS_THICKFRAME) != 0) {
-    MINMAXINFO info{};
-    MinMaxInfo(w, &info);
-    Send(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    CREATESTRUCTA cs{
+        param,      instance,  menu,   parent, height, width, y, x, static_cast<LONG>(style),
+        windowName, className, exStyle};
+    // A window that never finished being made gets WM_NCDESTROY only.
+    auto fail = [&]() -> HWND {
+      if (Window* dead = Peek(hwnd)) {
+        dead->destroying = true;
+      }
+      SendNcDestroy(hwnd);
+      return nullptr;
+    };
+
+    if (overlapped || (style & WS_THICKFRAME) != 0) {
+      MINMAXINFO info{};
+      MinMaxInfo(w, &info);
+      Send(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+      if ((w = Peek(hwnd)) == nullptr) {
+        return nullptr;
+      }
+      cs.cx = std::clamp<int>(cs.cx, info.ptMinTrackSize.x,
+                              std::max(info.ptMinTrackSize.x, info.ptMaxTrackSize.x));
+      cs.cy = std::clamp<int>(cs.cy, info.ptMinTrackSize.y,
+                              std::max(info.ptMinTrackSize.y, info.ptMaxTrackSize.y));
+    }
+    w->rect = RECT{cs.x, cs.y, cs.x + cs.cx, cs.y + cs.cy};
+    w->normal = w->rect;
+    w->client = ClientFromWindow(w->rect, w->style, w->exStyle, HasMenuBar(w));
+
+    if (Send(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs)) == 0) {
+      return fail();
+    }
     if ((w = Peek(hwnd)) == nullptr) {
       return nullptr;
     }
-    cs.cx = std::clamp<int>(cs.cx, info.ptMinTrackSize.x,
-                            std::max(info.ptMinTrackSize.x, info.ptMaxTrackSize.x));
-    cs.cy = std::clamp<int>(cs.cy, info.ptMinTrackSize.y,
-                            std::max(info.ptMinTrackSize.y, info.ptMaxTrackSize.y));
-  }
-  w->rect = RECT{cs.x, cs.y, cs.x + cs.cx, cs.y + cs.cy};
-  w->normal = w->rect;
-  w->client = ClientFromWindow(w->rect, w->style, w->exStyle, HasMenuBar(w));
+    RECT calc = w->rect;
+    Send(hwnd, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&calc));
+    if ((w = Peek(hwnd)) == nullptr) {
+      return nullptr;
+    }
+    w->client = calc;
 
-  if (Send(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs)) == 0) {
-    return fail();
-  }
-  if ((w = Peek(hwnd)) == nullptr) {
-    return nullptr;
-  }
-  RECT calc = w->rect;
-  Send(hwnd, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&calc));
-  if ((w = Peek(hwnd)) == nullptr) {
-    return nullptr;
-  }
-  w->client = calc;
+    if (IsTopLevel(w)) {
+      w->surface = std::make_shared<Surface>();
+      w->surface->Resize(Width(w->client), Height(w->client));
+      if (!DisplayCreateWindow(hwnd, w->text.c_str(), w->style, w->exStyle, w->rect, w->client)) {
+        SetLastError(ERROR_NO_SYSTEM_RESOURCES);
+        return fail();
+      }
+      w->native = true;
+      if (w->menu != nullptr) {
+        DisplaySetMenu(hwnd, w->menu);
+      }
+    }
 
-  if (IsTopLevel(w)) {
-    w->surface = std::make_shared<Surface>();
-    w->surface->Resize(Width(w->client), Height(w->client));
-    if (!DisplayCreateWindow(hwnd, w->text.c_str(), w->style, w->exStyle, w->rect, w->client)) {
-      SetLastError(ERROR_NO_SYSTEM_RESOURCES);
+    if (Send(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
       return fail();
     }
-    w->native = true;
-    if (w->menu != nullptr) {
-      DisplaySetMenu(hwnd, w->menu);
+    if ((w = Peek(hwnd)) == nullptr) {
+      return nullptr;
     }
-  }
+    if (w->native) {
+      DisplaySetTitle(hwnd, w->text.c_str());
+    }
+    if (!w->needSize) {
+      SendSizeAndMove(w);
+    }
+    if ((w = Peek(hwnd)) == nullptr) {
+      return nullptr;
+    }
+    ParentNotify(w, WM_CREATE);
+    if ((w = Peek(hwnd)) == nullptr) {
+      return nullptr;
+    }
 
-  if (Send(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
-    return fail();
-  }
-  if ((w = Peek(hwnd)) == nullptr) {
-    return nullptr;
-  }
-  if (w->native) {
-    DisplaySetTitle(hwnd, w->text.c_str());
-  }
-  if (!w->needSize) {
-    SendSizeAndMove(w);
-  }
-  if ((w = Peek(hwnd)) == nullptr) {
-    return nullptr;
-  }
-  ParentNotify(w, WM_CREATE);
-  if ((w = Peek(hwnd)) == nullptr) {
-    return nullptr;
-  }
-
-  if ((style & WS_VISIBLE) != 0) {
-    int command = SW_SHOW;
-    if ((style & WS_MAXIMIZE) != 0) {
-      command = SW_SHOWMAXIMIZED;
+    if ((style & WS_VISIBLE) != 0) {
+      int command = SW_SHOW;
+      if ((style & WS_MAXIMIZE) != 0) {
+        command = SW_SHOWMAXIMIZED;
+      }
+      if ((style & WS_MINIMIZE) != 0) {
+        command = SW_SHOWMINIMIZED;
+      }
+      ShowWindow(hwnd, command);
     }
-    if ((style & WS_MINIMIZE) != 0) {
-      command = SW_SHOWMINIMIZED;
-    }
-    ShowWindow(hwnd, command);
-  }
-  return Peek(hwnd) != nullptr ? hwnd : nullptr;
+    return Peek(hwnd) != nullptr ? hwnd : nullptr;
+  });
 }
 
 BOOL DestroyWindow(HWND window) {
-  Window* w = Find(window);
-  if (w == nullptr) {
-    return FALSE;
-  }
-  if (w->destroying) {
-    return TRUE;
-  }
-  w->destroying = true;
-  ParentNotify(w, WM_DESTROY);
-  if ((w = Peek(window)) == nullptr) {
-    return TRUE;
-  }
-  if ((w->style & WS_VISIBLE) != 0) {
-    // A child is hidden as by ShowWindow (with WM_SHOWWINDOW), a top-level
-    // window without it.
-    if (IsTopLevel(w)) {
-      SetWindowPosInternal(
-          window, nullptr, 0, 0, 0, 0,
-          SWP_HIDEWINDOW | SWP_NOACTIVATE | SWP_NOZORDER | SWP_NOMOVE | SWP_NOSIZE);
-    } else {
-      ShowWindow(window, SW_HIDE);
+  return OrOutOfMemory(FALSE, [&]() -> BOOL {
+    Window* w = Find(window);
+    if (w == nullptr) {
+      return FALSE;
     }
+    if (w->destroying) {
+      return TRUE;
+    }
+    w->destroying = true;
+    ParentNotify(w, WM_DESTROY);
     if ((w = Peek(window)) == nullptr) {
       return TRUE;
     }
-  }
-  if (IsTopLevel(w)) {
-    // Owned windows go first, each as if DestroyWindow had been called on it.
-    for (;;) {
-      const auto& tops = TheState().topLevels;
-      auto it = std::find_if(tops.begin(), tops.end(), [&](HWND h) {
-        const Window* o = Peek(h);
-        return o != nullptr && o->owner == window && !o->destroying;
-      });
-      if (it == tops.end()) {
-        break;
+    if ((w->style & WS_VISIBLE) != 0) {
+      // A child is hidden as by ShowWindow (with WM_SHOWWINDOW), a top-level
+      // window without it.
+      if (IsTopLevel(w)) {
+        SetWindowPosInternal(
+            window, nullptr, 0, 0, 0, 0,
+            SWP_HIDEWINDOW | SWP_NOACTIVATE | SWP_NOZORDER | SWP_NOMOVE | SWP_NOSIZE);
+      } else {
+        ShowWindow(window, SW_HIDE);
       }
-      DestroyWindow(*it);
+      if ((w = Peek(window)) == nullptr) {
+        return TRUE;
+      }
     }
-  }
-  SendDestroy(window);
-  SendNcDestroy(window);
-  return TRUE;
+    if (IsTopLevel(w)) {
+      // Owned windows go first, each as if DestroyWindow had been called on it.
+      for (;;) {
+        const auto& tops = TheState().topLevels;
+        auto it = std::find_if(tops.begin(), tops.end(), [&](HWND h) {
+          const Window* o = Peek(h);
+          return o != nullptr && o->owner == window && !o->destroying;
+        });
+        if (it == tops.end()) {
+          break;
+        }
+        DestroyWindow(*it);
+      }
+    }
+    SendDestroy(window);
+    SendNcDestroy(window);
+    return TRUE;
+  });
 }
 
 // ---------------------------------------------------------------------------
@@ -787,35 +796,39 @@ BOOL EnumList(const std::vector<HWND>& list, WNDENUMPROC callback, LPARAM param)
 }  // namespace
 
 BOOL EnumWindows(WNDENUMPROC callback, LPARAM param) {
-  if (callback == nullptr) {
-    return FALSE;
-  }
-  const std::vector<HWND> list = TheState().topLevels;
-  EnumList(list, callback, param);
-  return TRUE;
+  return OrOutOfMemory(FALSE, [&]() -> BOOL {
+    if (callback == nullptr) {
+      return FALSE;
+    }
+    const std::vector<HWND> list = TheState().topLevels;
+    EnumList(list, callback, param);
+    return TRUE;
+  });
 }
 
 BOOL EnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM param) {
-  if (callback == nullptr) {
-    return FALSE;
-  }
-  std::vector<HWND> list;
-  if (parent == nullptr) {
-    for (HWND top : TheState().topLevels) {
-      list.push_back(top);
-      if (const Window* t = Peek(top)) {
-        CollectDescendants(t, &list);
-      }
-    }
-  } else {
-    const Window* w = Find(parent);
-    if (w == nullptr) {
+  return OrOutOfMemory(FALSE, [&]() -> BOOL {
+    if (callback == nullptr) {
       return FALSE;
     }
-    CollectDescendants(w, &list);
-  }
-  EnumList(list, callback, param);
-  return TRUE;
+    std::vector<HWND> list;
+    if (parent == nullptr) {
+      for (HWND top : TheState().topLevels) {
+        list.push_back(top);
+        if (const Window* t = Peek(top)) {
+          CollectDescendants(t, &list);
+        }
+      }
+    } else {
+      const Window* w = Find(parent);
+      if (w == nullptr) {
+        return FALSE;
+      }
+      CollectDescendants(w, &list);
+    }
+    EnumList(list, callback, param);
+    return TRUE;
+  });
 }
 
 DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId) {
@@ -829,10 +842,12 @@ DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId) {
 }
 
 BOOL SetWindowTextA(HWND window, LPCSTR text) {
-  if (Find(window) == nullptr) {
-    return FALSE;
-  }
-  return static_cast<BOOL>(Send(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)));
+  return OrOutOfMemory(FALSE, [&]() -> BOOL {
+    if (Find(window) == nullptr) {
+      return FALSE;
+    }
+    return static_cast<BOOL>(Send(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)));
+  });
 }
 
 int GetWindowTextA(HWND window, LPSTR text, int maxCount) {
@@ -848,16 +863,27 @@ int GetWindowTextA(HWND window, LPSTR text, int maxCount) {
 
 namespace {
 
-std::string PropertyKey(LPCSTR name) {
-  if (IS_INTRESOURCE(name)) {
-    return "#" + std::to_string(reinterpret_cast<ULONG_PTR>(name));
+// A property's name as it is kept: the string, or "#n" for an atom. Made for
+// every lookup, so it allocates nothing.
+class PropertyKey {
+ public:
+  explicit PropertyKey(LPCSTR name) : text_(name) {
+    if (IS_INTRESOURCE(name)) {
+      std::snprintf(atom_, sizeof atom_, "#%lu",
+                    static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(name)));
+      text_ = atom_;
+    }
   }
-  return name;
-}
+  const char* Text() const { return text_; }
 
-auto FindProperty(Window* w, const std::string& key) {
+ private:
+  char atom_[24] = {};
+  const char* text_;
+};
+
+auto FindProperty(Window* w, const PropertyKey& key) {
   return std::find_if(w->props.begin(), w->props.end(),
-                      [&](const auto& p) { return strcasecmp(p.first.c_str(), key.c_str()) == 0; });
+                      [&](const auto& p) { return strcasecmp(p.first.c_str(), key.Text()) == 0; });
 }
 
 }  // namespace
@@ -867,14 +893,16 @@ BOOL SetPropA(HWND window, LPCSTR name, HANDLE data) {
   if (w == nullptr || name == nullptr) {
     return FALSE;
   }
-  const std::string key = PropertyKey(name);
+  const PropertyKey key(name);
   auto it = FindProperty(w, key);
   if (it != w->props.end()) {
     it->second = data;
-  } else {
-    w->props.emplace_back(key, data);
+    return TRUE;
   }
-  return TRUE;
+  return OrOutOfMemory(FALSE, [&] {
+    w->props.emplace_back(key.Text(), data);
+    return TRUE;
+  });
 }
 
 HANDLE GetPropA(HWND window, LPCSTR name) {
@@ -959,52 +987,54 @@ LONG_PTR GetWindowLongPtrA(HWND window, int index) {
 }
 
 LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
-  Window* w = Find(window);
-  if (w == nullptr) {
-    return 0;
-  }
-  LONG_PTR previous = 0;
-  switch (index) {
-    case GWLP_WNDPROC:
-      previous = reinterpret_cast<LONG_PTR>(w->proc);
-      if (value == 0) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-      }
-      w->proc = FromNumber<WNDPROC>(value);
-      return previous;
-    case GWLP_HINSTANCE:
-      previous = reinterpret_cast<LONG_PTR>(w->instance);
-      w->instance = FromNumber<HINSTANCE>(value);
-      return previous;
-    case GWLP_HWNDPARENT:
-      previous = reinterpret_cast<LONG_PTR>(IsTopLevel(w) ? w->owner : w->parent);
-      if (IsTopLevel(w)) {
-        w->owner = TopLevelOf(FromNumber<HWND>(value));
-      }
-      return previous;
-    case GWLP_ID:
-      previous = w->id;
-      w->id = value;
-      return previous;
-    case GWL_STYLE:
-    case GWL_EXSTYLE:
-      previous = static_cast<LONG>(index == GWL_STYLE ? w->style : w->exStyle);
-      ChangeStyle(window, index, static_cast<DWORD>(value));
-      return previous;
-    case GWLP_USERDATA:
-      previous = w->userData;
-      w->userData = value;
-      return previous;
-    default:
-      if (ExtraIndex(w, index, sizeof(LONG_PTR))) {
-        std::memcpy(&previous, w->extra.data() + index, sizeof previous);
-        std::memcpy(w->extra.data() + index, &value, sizeof value);
-        return previous;
-      }
-      SetLastError(ERROR_INVALID_INDEX);
+  return OrOutOfMemory(LONG_PTR{0}, [&]() -> LONG_PTR {
+    Window* w = Find(window);
+    if (w == nullptr) {
       return 0;
-  }
+    }
+    LONG_PTR previous = 0;
+    switch (index) {
+      case GWLP_WNDPROC:
+        previous = reinterpret_cast<LONG_PTR>(w->proc);
+        if (value == 0) {
+          SetLastError(ERROR_INVALID_PARAMETER);
+          return 0;
+        }
+        w->proc = FromNumber<WNDPROC>(value);
+        return previous;
+      case GWLP_HINSTANCE:
+        previous = reinterpret_cast<LONG_PTR>(w->instance);
+        w->instance = FromNumber<HINSTANCE>(value);
+        return previous;
+      case GWLP_HWNDPARENT:
+        previous = reinterpret_cast<LONG_PTR>(IsTopLevel(w) ? w->owner : w->parent);
+        if (IsTopLevel(w)) {
+          w->owner = TopLevelOf(FromNumber<HWND>(value));
+        }
+        return previous;
+      case GWLP_ID:
+        previous = w->id;
+        w->id = value;
+        return previous;
+      case GWL_STYLE:
+      case GWL_EXSTYLE:
+        previous = static_cast<LONG>(index == GWL_STYLE ? w->style : w->exStyle);
+        ChangeStyle(window, index, static_cast<DWORD>(value));
+        return previous;
+      case GWLP_USERDATA:
+        previous = w->userData;
+        w->userData = value;
+        return previous;
+      default:
+        if (ExtraIndex(w, index, sizeof(LONG_PTR))) {
+          std::memcpy(&previous, w->extra.data() + index, sizeof previous);
+          std::memcpy(w->extra.data() + index, &value, sizeof value);
+          return previous;
+        }
+        SetLastError(ERROR_INVALID_INDEX);
+        return 0;
+    }
+  });
 }
 
 LONG GetWindowLongA(HWND window, int index) {
@@ -1471,16 +1501,20 @@ bool SetWindowPosInternal(HWND window, HWND insertAfter, int x, int y, int cx, i
 }  // namespace user
 
 BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
-  const UINT allowed = 0x7FFF & ~static_cast<UINT>(kNoClientSize | kNoClientMove);
-  return SetWindowPosInternal(window, insertAfter, x, y, cx, cy, flags & allowed) ? TRUE : FALSE;
+  return OrOutOfMemory(FALSE, [&]() -> BOOL {
+    const UINT allowed = 0x7FFF & ~static_cast<UINT>(kNoClientSize | kNoClientMove);
+    return SetWindowPosInternal(window, insertAfter, x, y, cx, cy, flags & allowed) ? TRUE : FALSE;
+  });
 }
 
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint) {
-  UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
-  if (!repaint) {
-    flags |= SWP_NOREDRAW;
-  }
-  return SetWindowPos(window, nullptr, x, y, width, height, flags);
+  return OrOutOfMemory(FALSE, [&]() -> BOOL {
+    UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+    if (!repaint) {
+      flags |= SWP_NOREDRAW;
+    }
+    return SetWindowPos(window, nullptr, x, y, width, height, flags);
+  });
 }
 
 namespace {
@@ -1531,94 +1565,96 @@ bool TakeRestoreMaximized(Window* w) { return std::exchange(w->restoreMaximized,
 }  // namespace
 
 BOOL ShowWindow(HWND window, int command) {
-  Window* w = Find(window);
-  if (w == nullptr) {
-    return FALSE;
-  }
-  const bool wasVisible = (w->style & WS_VISIBLE) != 0;
-  const bool child = !IsTopLevel(w);
-  UINT flags = SWP_NOSIZE | SWP_NOMOVE;
-  Placement target = PlacementOf(w);
-  bool show = true;
-  bool activate = true;
-  switch (command) {
-    case SW_HIDE:
-      if (!wasVisible) {
-        return FALSE;
-      }
-      show = false;
-      activate = false;
-      break;
-    case SW_SHOWMINNOACTIVE:
-    case SW_MINIMIZE:
-    case SW_FORCEMINIMIZE:
-      activate = false;
-      target = Placement::kMinimized;
-      break;
-    case SW_SHOWMINIMIZED:
-      target = Placement::kMinimized;
-      break;
-    case SW_SHOWMAXIMIZED:
-      target = Placement::kMaximized;
-      break;
-    case SW_SHOWNA:
-    case SW_SHOWNOACTIVATE:
-      activate = false;
-      break;
-    case SW_SHOW:
-      break;
-    case SW_SHOWNORMAL:
-    case SW_RESTORE:
-    case SW_SHOWDEFAULT:
-      if (target == Placement::kMinimized) {
-        target = TakeRestoreMaximized(w) ? Placement::kMaximized : Placement::kNormal;
-      } else if (target == Placement::kMaximized && command != SW_SHOWDEFAULT) {
-        target = Placement::kNormal;
-      }
-      break;
-    default:
-      SetLastError(ERROR_INVALID_PARAMETER);
+  return OrOutOfMemory(FALSE, [&]() -> BOOL {
+    Window* w = Find(window);
+    if (w == nullptr) {
       return FALSE;
-  }
-  if (child || !activate) {
-    flags |= SWP_NOACTIVATE;
-  }
-  if (child) {
-    flags |= SWP_NOZORDER;
-  }
+    }
+    const bool wasVisible = (w->style & WS_VISIBLE) != 0;
+    const bool child = !IsTopLevel(w);
+    UINT flags = SWP_NOSIZE | SWP_NOMOVE;
+    Placement target = PlacementOf(w);
+    bool show = true;
+    bool activate = true;
+    switch (command) {
+      case SW_HIDE:
+        if (!wasVisible) {
+          return FALSE;
+        }
+        show = false;
+        activate = false;
+        break;
+      case SW_SHOWMINNOACTIVE:
+      case SW_MINIMIZE:
+      case SW_FORCEMINIMIZE:
+        activate = false;
+        target = Placement::kMinimized;
+        break;
+      case SW_SHOWMINIMIZED:
+        target = Placement::kMinimized;
+        break;
+      case SW_SHOWMAXIMIZED:
+        target = Placement::kMaximized;
+        break;
+      case SW_SHOWNA:
+      case SW_SHOWNOACTIVATE:
+        activate = false;
+        break;
+      case SW_SHOW:
+        break;
+      case SW_SHOWNORMAL:
+      case SW_RESTORE:
+      case SW_SHOWDEFAULT:
+        if (target == Placement::kMinimized) {
+          target = TakeRestoreMaximized(w) ? Placement::kMaximized : Placement::kNormal;
+        } else if (target == Placement::kMaximized && command != SW_SHOWDEFAULT) {
+          target = Placement::kNormal;
+        }
+        break;
+      default:
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (child || !activate) {
+      flags |= SWP_NOACTIVATE;
+    }
+    if (child) {
+      flags |= SWP_NOZORDER;
+    }
 
-  if (show != wasVisible) {
-    Send(window, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
-    if ((w = Peek(window)) == nullptr) {
-      return wasVisible;
+    if (show != wasVisible) {
+      Send(window, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
+      if ((w = Peek(window)) == nullptr) {
+        return wasVisible;
+      }
     }
-  }
-  RECT rect = w->rect;
-  if (target != PlacementOf(w)) {
-    if (PlacementOf(w) == Placement::kMinimized && Send(window, WM_QUERYOPEN, 0, 0) == 0) {
-      return wasVisible;
+    RECT rect = w->rect;
+    if (target != PlacementOf(w)) {
+      if (PlacementOf(w) == Placement::kMinimized && Send(window, WM_QUERYOPEN, 0, 0) == 0) {
+        return wasVisible;
+      }
+      if ((w = Peek(window)) == nullptr) {
+        return wasVisible;
+      }
+      rect = EnterPlacement(w, target);
+      if ((w = Peek(window)) == nullptr) {
+        return wasVisible;
+      }
+      flags &= ~static_cast<UINT>(SWP_NOSIZE | SWP_NOMOVE);
+      flags |= kStateChanged | SWP_FRAMECHANGED;
     }
-    if ((w = Peek(window)) == nullptr) {
-      return wasVisible;
+    flags |= show ? SWP_SHOWWINDOW : SWP_HIDEWINDOW;
+    const bool wasActive = TheState().active == window;
+    SetWindowPosInternal(window, HWND_TOP, rect.left, rect.top, Width(rect), Height(rect), flags);
+    if (!show && wasActive && Peek(window) != nullptr) {
+      ActivateOther(window);
     }
-    rect = EnterPlacement(w, target);
-    if ((w = Peek(window)) == nullptr) {
-      return wasVisible;
+    if ((w = Peek(window)) != nullptr && w->needSize && show) {
+      w->needSize = false;
+      SendSizeAndMove(w);
     }
-    flags &= ~static_cast<UINT>(SWP_NOSIZE | SWP_NOMOVE);
-    flags |= kStateChanged | SWP_FRAMECHANGED;
-  }
-  flags |= show ? SWP_SHOWWINDOW : SWP_HIDEWINDOW;
-  const bool wasActive = TheState().active == window;
-  SetWindowPosInternal(window, HWND_TOP, rect.left, rect.top, Width(rect), Height(rect), flags);
-  if (!show && wasActive && Peek(window) != nullptr) {
-    ActivateOther(window);
-  }
-  if ((w = Peek(window)) != nullptr && w->needSize && show) {
-    w->needSize = false;
-    SendSizeAndMove(w);
-  }
-  return wasVisible ? TRUE : FALSE;
+    return wasVisible ? TRUE : FALSE;
+  });
 }
 
 BOOL IsWindowVisible(HWND window) {
@@ -1735,214 +1771,216 @@ LRESULT DefaultSetCursor(HWND window, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  Window* w = Peek(window);
-  if (w == nullptr) {
-    return 0;
-  }
-  switch (message) {
-    case WM_NCCREATE: {
-      const auto* cs = FromNumber<const CREATESTRUCTA*>(lParam);
-      if (cs != nullptr && cs->lpszName != nullptr && !IS_INTRESOURCE(cs->lpszName)) {
-        w->text = cs->lpszName;
-      }
-      return TRUE;
+  return OrOutOfMemory(LRESULT{0}, [&]() -> LRESULT {
+    Window* w = Peek(window);
+    if (w == nullptr) {
+      return 0;
     }
-    case WM_NCCALCSIZE:
-      if (lParam != 0) {
-        auto* r = FromNumber<RECT*>(lParam);  // rgrc[0] leads NCCALCSIZE_PARAMS too
-        if ((w->style & WS_MINIMIZE) != 0) {
-          *r = RECT{r->left, r->top, r->left, r->top};
-        } else {
-          *r = ClientFromWindow(*r, w->style, w->exStyle, HasMenuBar(w));
+    switch (message) {
+      case WM_NCCREATE: {
+        const auto* cs = FromNumber<const CREATESTRUCTA*>(lParam);
+        if (cs != nullptr && cs->lpszName != nullptr && !IS_INTRESOURCE(cs->lpszName)) {
+          w->text = cs->lpszName;
         }
+        return TRUE;
       }
-      return 0;
-    case WM_SETTEXT:
-      w->text = lParam != 0 ? FromNumber<LPCSTR>(lParam) : "";
-      if (w->native) {
-        DisplaySetTitle(window, w->text.c_str());
-      }
-      return TRUE;
-    case WM_GETTEXT: {
-      auto* out = FromNumber<LPSTR>(lParam);
-      if (out == nullptr || wParam == 0) {
-        return 0;
-      }
-      const size_t n = std::min(w->text.size(), static_cast<size_t>(wParam - 1));
-      std::memcpy(out, w->text.data(), n);
-      out[n] = '\0';
-      return static_cast<LRESULT>(n);
-    }
-    case WM_GETTEXTLENGTH:
-      return static_cast<LRESULT>(w->text.size());
-    case WM_CLOSE:
-      DestroyWindow(window);
-      return 0;
-    case WM_QUERYOPEN:
-      return TRUE;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      if (BeginPaint(window, &ps) != nullptr) {
-        EndPaint(window, &ps);
-      }
-      return 0;
-    }
-    case WM_ERASEBKGND: {
-      HBRUSH brush = ClassBrush(w->cls->info.hbrBackground);
-      if (brush == nullptr) {
-        return 0;
-      }
-      RECT r;
-      GetClientRect(window, &r);
-      FillRect(FromParam<HDC>(wParam), &r, brush);
-      return 1;
-    }
-    case WM_NCHITTEST:
-      return HitTest(w,
-                     POINT{static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))});
-    case WM_SETCURSOR:
-      return DefaultSetCursor(window, wParam, lParam);
-    case WM_MOUSEACTIVATE:
-      if (!IsTopLevel(w)) {
-        const LRESULT r = Send(w->parent, WM_MOUSEACTIVATE, wParam, lParam);
-        if (r != 0) {
-          return r;
+      case WM_NCCALCSIZE:
+        if (lParam != 0) {
+          auto* r = FromNumber<RECT*>(lParam);  // rgrc[0] leads NCCALCSIZE_PARAMS too
+          if ((w->style & WS_MINIMIZE) != 0) {
+            *r = RECT{r->left, r->top, r->left, r->top};
+          } else {
+            *r = ClientFromWindow(*r, w->style, w->exStyle, HasMenuBar(w));
+          }
         }
-      }
-      return MA_ACTIVATE;
-    case WM_NCLBUTTONDOWN:
-      switch (static_cast<int>(wParam)) {
-        case HTCLOSE:
-          // The window manager has already seen the button come up over the
-          // close box: there is no tracking to do.
-          Send(window, WM_SYSCOMMAND, SC_CLOSE, lParam);
-          break;
-        case HTCAPTION:
-          Send(window, WM_SYSCOMMAND, SC_MOVE + HTCAPTION, lParam);
-          break;
-        case HTLEFT:
-        case HTRIGHT:
-        case HTTOP:
-        case HTTOPLEFT:
-        case HTTOPRIGHT:
-        case HTBOTTOM:
-        case HTBOTTOMLEFT:
-        case HTBOTTOMRIGHT:
-          Send(window, WM_SYSCOMMAND, SC_SIZE + static_cast<WPARAM>(wParam - HTLEFT + WMSZ_LEFT),
-               lParam);
-          break;
-        default:
-          break;
-      }
-      return 0;
-    case WM_NCLBUTTONDBLCLK:
-      if (wParam == HTCAPTION && (w->style & WS_MAXIMIZEBOX) != 0 && IsTopLevel(w)) {
-        Send(window, WM_SYSCOMMAND, IsZoomed(window) ? SC_RESTORE : SC_MAXIMIZE, lParam);
-      }
-      return 0;
-    case WM_SYSCOMMAND:
-      switch (wParam & 0xFFF0) {
-        case SC_CLOSE:
-          Send(window, WM_CLOSE, 0, 0);
-          break;
-        case SC_MINIMIZE:
-          ShowWindow(window, SW_MINIMIZE);
-          break;
-        case SC_MAXIMIZE:
-          ShowWindow(window, SW_MAXIMIZE);
-          break;
-        case SC_RESTORE:
-          ShowWindow(window, SW_RESTORE);
-          break;
-        default:
-          // SC_SIZE and SC_MOVE: the window manager sizes and moves windows
-          // and reports the result as input.
-          break;
-      }
-      return 0;
-    case WM_SYSKEYDOWN:
-      if (wParam == VK_F4 && (HIWORD(lParam) & 0x2000) != 0) {
-        PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
-      }
-      return 0;
-    case WM_WINDOWPOSCHANGING: {
-      auto* pos = FromNumber<WINDOWPOS*>(lParam);
-      if (pos != nullptr && (pos->flags & SWP_NOSIZE) == 0 &&
-          ((w->style & WS_THICKFRAME) != 0 || (w->style & (WS_POPUP | WS_CHILD)) == 0) &&
-          (w->style & WS_MINIMIZE) == 0) {
-        MINMAXINFO info{};
-        MinMaxInfo(w, &info);
-        Send(window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
-        if ((w->style & WS_MAXIMIZE) == 0) {
-          pos->cx = std::clamp<int>(pos->cx, info.ptMinTrackSize.x,
-                                    std::max(info.ptMinTrackSize.x, info.ptMaxTrackSize.x));
-          pos->cy = std::clamp<int>(pos->cy, info.ptMinTrackSize.y,
-                                    std::max(info.ptMinTrackSize.y, info.ptMaxTrackSize.y));
-        }
-      }
-      return 0;
-    }
-    case WM_WINDOWPOSCHANGED: {
-      const auto* pos = FromNumber<const WINDOWPOS*>(lParam);
-      if (pos == nullptr) {
         return 0;
-      }
-      if ((pos->flags & kNoClientMove) == 0) {
-        Send(window, WM_MOVE, 0, MAKELPARAM(w->client.left, w->client.top));
-        if ((w = Peek(window)) == nullptr) {
+      case WM_SETTEXT:
+        w->text = lParam != 0 ? FromNumber<LPCSTR>(lParam) : "";
+        if (w->native) {
+          DisplaySetTitle(window, w->text.c_str());
+        }
+        return TRUE;
+      case WM_GETTEXT: {
+        auto* out = FromNumber<LPSTR>(lParam);
+        if (out == nullptr || wParam == 0) {
           return 0;
         }
+        const size_t n = std::min(w->text.size(), static_cast<size_t>(wParam - 1));
+        std::memcpy(out, w->text.data(), n);
+        out[n] = '\0';
+        return static_cast<LRESULT>(n);
       }
-      if ((pos->flags & kNoClientSize) == 0 || (pos->flags & kStateChanged) != 0) {
-        WPARAM kind = SIZE_RESTORED;
-        if ((w->style & WS_MINIMIZE) != 0) {
-          kind = SIZE_MINIMIZED;
+      case WM_GETTEXTLENGTH:
+        return static_cast<LRESULT>(w->text.size());
+      case WM_CLOSE:
+        DestroyWindow(window);
+        return 0;
+      case WM_QUERYOPEN:
+        return TRUE;
+      case WM_PAINT: {
+        PAINTSTRUCT ps;
+        if (BeginPaint(window, &ps) != nullptr) {
+          EndPaint(window, &ps);
         }
-        if ((w->style & WS_MAXIMIZE) != 0) {
-          kind = SIZE_MAXIMIZED;
-        }
-        Send(window, WM_SIZE, kind, MAKELPARAM(Width(w->client), Height(w->client)));
+        return 0;
       }
-      return 0;
+      case WM_ERASEBKGND: {
+        HBRUSH brush = ClassBrush(w->cls->info.hbrBackground);
+        if (brush == nullptr) {
+          return 0;
+        }
+        RECT r;
+        GetClientRect(window, &r);
+        FillRect(FromParam<HDC>(wParam), &r, brush);
+        return 1;
+      }
+      case WM_NCHITTEST:
+        return HitTest(
+            w, POINT{static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))});
+      case WM_SETCURSOR:
+        return DefaultSetCursor(window, wParam, lParam);
+      case WM_MOUSEACTIVATE:
+        if (!IsTopLevel(w)) {
+          const LRESULT r = Send(w->parent, WM_MOUSEACTIVATE, wParam, lParam);
+          if (r != 0) {
+            return r;
+          }
+        }
+        return MA_ACTIVATE;
+      case WM_NCLBUTTONDOWN:
+        switch (static_cast<int>(wParam)) {
+          case HTCLOSE:
+            // The window manager has already seen the button come up over the
+            // close box: there is no tracking to do.
+            Send(window, WM_SYSCOMMAND, SC_CLOSE, lParam);
+            break;
+          case HTCAPTION:
+            Send(window, WM_SYSCOMMAND, SC_MOVE + HTCAPTION, lParam);
+            break;
+          case HTLEFT:
+          case HTRIGHT:
+          case HTTOP:
+          case HTTOPLEFT:
+          case HTTOPRIGHT:
+          case HTBOTTOM:
+          case HTBOTTOMLEFT:
+          case HTBOTTOMRIGHT:
+            Send(window, WM_SYSCOMMAND, SC_SIZE + static_cast<WPARAM>(wParam - HTLEFT + WMSZ_LEFT),
+                 lParam);
+            break;
+          default:
+            break;
+        }
+        return 0;
+      case WM_NCLBUTTONDBLCLK:
+        if (wParam == HTCAPTION && (w->style & WS_MAXIMIZEBOX) != 0 && IsTopLevel(w)) {
+          Send(window, WM_SYSCOMMAND, IsZoomed(window) ? SC_RESTORE : SC_MAXIMIZE, lParam);
+        }
+        return 0;
+      case WM_SYSCOMMAND:
+        switch (wParam & 0xFFF0) {
+          case SC_CLOSE:
+            Send(window, WM_CLOSE, 0, 0);
+            break;
+          case SC_MINIMIZE:
+            ShowWindow(window, SW_MINIMIZE);
+            break;
+          case SC_MAXIMIZE:
+            ShowWindow(window, SW_MAXIMIZE);
+            break;
+          case SC_RESTORE:
+            ShowWindow(window, SW_RESTORE);
+            break;
+          default:
+            // SC_SIZE and SC_MOVE: the window manager sizes and moves windows
+            // and reports the result as input.
+            break;
+        }
+        return 0;
+      case WM_SYSKEYDOWN:
+        if (wParam == VK_F4 && (HIWORD(lParam) & 0x2000) != 0) {
+          PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+        }
+        return 0;
+      case WM_WINDOWPOSCHANGING: {
+        auto* pos = FromNumber<WINDOWPOS*>(lParam);
+        if (pos != nullptr && (pos->flags & SWP_NOSIZE) == 0 &&
+            ((w->style & WS_THICKFRAME) != 0 || (w->style & (WS_POPUP | WS_CHILD)) == 0) &&
+            (w->style & WS_MINIMIZE) == 0) {
+          MINMAXINFO info{};
+          MinMaxInfo(w, &info);
+          Send(window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+          if ((w->style & WS_MAXIMIZE) == 0) {
+            pos->cx = std::clamp<int>(pos->cx, info.ptMinTrackSize.x,
+                                      std::max(info.ptMinTrackSize.x, info.ptMaxTrackSize.x));
+            pos->cy = std::clamp<int>(pos->cy, info.ptMinTrackSize.y,
+                                      std::max(info.ptMinTrackSize.y, info.ptMaxTrackSize.y));
+          }
+        }
+        return 0;
+      }
+      case WM_WINDOWPOSCHANGED: {
+        const auto* pos = FromNumber<const WINDOWPOS*>(lParam);
+        if (pos == nullptr) {
+          return 0;
+        }
+        if ((pos->flags & kNoClientMove) == 0) {
+          Send(window, WM_MOVE, 0, MAKELPARAM(w->client.left, w->client.top));
+          if ((w = Peek(window)) == nullptr) {
+            return 0;
+          }
+        }
+        if ((pos->flags & kNoClientSize) == 0 || (pos->flags & kStateChanged) != 0) {
+          WPARAM kind = SIZE_RESTORED;
+          if ((w->style & WS_MINIMIZE) != 0) {
+            kind = SIZE_MINIMIZED;
+          }
+          if ((w->style & WS_MAXIMIZE) != 0) {
+            kind = SIZE_MAXIMIZED;
+          }
+          Send(window, WM_SIZE, kind, MAKELPARAM(Width(w->client), Height(w->client)));
+        }
+        return 0;
+      }
+      case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE && (w->style & WS_MINIMIZE) == 0) {
+          HWND focus = TheState().focus;
+          if (focus != window && !IsChild(window, focus)) {
+            SetFocus(window);
+          }
+        }
+        return 0;
+      case WM_NCACTIVATE:
+        return TRUE;
+      case WM_CANCELMODE:
+        if (TheState().capture == window) {
+          ReleaseCapture();
+        }
+        return 0;
+      case WM_SIZING:
+        return TRUE;
+      case WM_CTLCOLORMSGBOX:
+      case WM_CTLCOLOREDIT:
+      case WM_CTLCOLORLISTBOX:
+      case WM_CTLCOLORBTN:
+      case WM_CTLCOLORDLG:
+      case WM_CTLCOLORSCROLLBAR:
+      case WM_CTLCOLORSTATIC: {
+        auto dc = FromParam<HDC>(wParam);
+        const bool window3d = message == WM_CTLCOLOREDIT || message == WM_CTLCOLORLISTBOX;
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        SetBkColor(dc, GetSysColor(window3d ? COLOR_WINDOW : COLOR_BTNFACE));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(window3d ? COLOR_WINDOW : COLOR_BTNFACE));
+      }
+      case WM_PRINT:
+        if ((lParam & 0x0004) != 0) {  // PRF_CLIENT
+          Send(window, WM_PRINTCLIENT, wParam, lParam);
+        }
+        return 0;
+      default:
+        return 0;
     }
-    case WM_ACTIVATE:
-      if (LOWORD(wParam) != WA_INACTIVE && (w->style & WS_MINIMIZE) == 0) {
-        HWND focus = TheState().focus;
-        if (focus != window && !IsChild(window, focus)) {
-          SetFocus(window);
-        }
-      }
-      return 0;
-    case WM_NCACTIVATE:
-      return TRUE;
-    case WM_CANCELMODE:
-      if (TheState().capture == window) {
-        ReleaseCapture();
-      }
-      return 0;
-    case WM_SIZING:
-      return TRUE;
-    case WM_CTLCOLORMSGBOX:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC: {
-      auto dc = FromParam<HDC>(wParam);
-      const bool window3d = message == WM_CTLCOLOREDIT || message == WM_CTLCOLORLISTBOX;
-      SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-      SetBkColor(dc, GetSysColor(window3d ? COLOR_WINDOW : COLOR_BTNFACE));
-      return reinterpret_cast<LRESULT>(GetSysColorBrush(window3d ? COLOR_WINDOW : COLOR_BTNFACE));
-    }
-    case WM_PRINT:
-      if ((lParam & 0x0004) != 0) {  // PRF_CLIENT
-        Send(window, WM_PRINTCLIENT, wParam, lParam);
-      }
-      return 0;
-    default:
-      return 0;
-  }
+  });
 }
 
 LRESULT DefFrameProcA(HWND window, HWND, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -111,11 +111,12 @@ intptr_t MenuCreate(intptr_t number, HWND window) {
   builder->depth = 0;
   builder->refused = 0;
 
+  // The procedure it replaces is kept before the subclass goes in: a window
+  // whose subclass could not find it would pass nothing on, not even a close.
   if (window != nullptr && GetPropA(window, kMenuCallbackProperty) == nullptr) {
-    const LONG_PTR previous =
-        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MenuSubclassProc));
-    if (previous != 0) {
-      SetPropA(window, kMenuCallbackProperty, FromWord<HANDLE>(previous));
+    const LONG_PTR previous = GetWindowLongPtrA(window, GWLP_WNDPROC);
+    if (previous != 0 && SetPropA(window, kMenuCallbackProperty, FromWord<HANDLE>(previous))) {
+      SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MenuSubclassProc));
     }
   }
   return number == OBJECT_ANY ? id : reinterpret_cast<intptr_t>(menu);

@@ -62,6 +62,10 @@ struct EventState {
 
 ObjectTable* windowTable = nullptr;
 EventState* events = nullptr;
+// A close request is never dropped: when no node can be had for it, it takes
+// this one, so that the program can always be ended.
+QueuedEvent closeReserve{};
+bool closeReserveQueued = false;
 HICON classIcon = nullptr;
 HCURSOR classCursor = nullptr;
 
@@ -81,6 +85,11 @@ void EventQueuePush(int32_t code, intptr_t number) {
     return;
   }
   auto* node = static_cast<QueuedEvent*>(ProgramAllocate(sizeof(QueuedEvent)));
+  if (node == nullptr && code == EVENT_CLOSE && !closeReserveQueued) {
+    closeReserve = {};
+    closeReserveQueued = true;
+    node = &closeReserve;
+  }
   if (node == nullptr) {
     return;  // dropped
   }
@@ -305,7 +314,13 @@ intptr_t WindowOpen(intptr_t number, int32_t x, int32_t y, int32_t width, int32_
     return 0;
   }
   record->window = window;
-  SetPropA(window, kWindowIdProperty, FromWord<HANDLE>(id + 1));
+  if (!SetPropA(window, kWindowIdProperty, FromWord<HANDLE>(id + 1))) {
+    // Without its number the window would raise no events, not even a close.
+    DestroyWindow(window);
+    UnregisterClassA(className, ProgramModuleHandle());
+    ObjectFree(windowTable, id);
+    return 0;
+  }
 
   if (visible) {
     int show = SW_SHOWNORMAL;
@@ -398,7 +413,11 @@ int32_t EventWait(int32_t timeout) {
     events->eventWindow = oldest->window;
     events->pending = 0;
     const int32_t code = oldest->code;
-    ProgramFree(oldest);
+    if (oldest == &closeReserve) {
+      closeReserveQueued = false;
+    } else {
+      ProgramFree(oldest);
+    }
     return code;
   }
 
