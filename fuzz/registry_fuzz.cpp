@@ -103,7 +103,7 @@ void CheckLookup(intptr_t number) {
   }
   const bool dynamic =
       std::find(dynamicNumbers.begin(), dynamicNumbers.end(), number) != dynamicNumbers.end();
-  Check(dynamic ? record == reinterpret_cast<const Record*>(number) : record == nullptr);
+  Check(dynamic ? reinterpret_cast<intptr_t>(record) == number : record == nullptr);
 }
 
 // Every live object once, static numbers ascending, then dynamic oldest first;
@@ -121,6 +121,7 @@ void Visit(intptr_t number, void* record) {
 
 void Iterate(bool freeAll) {
   std::vector<intptr_t> expected;
+  expected.reserve(live.size() + dynamicNumbers.size());
   for (const auto& [number, tag] : live) {
     expected.push_back(number);
   }

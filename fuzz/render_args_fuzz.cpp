@@ -27,6 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     args.push_back(in.Text(64));
   }
   std::vector<const char*> argv;
+  argv.reserve(args.size() + 1);
   for (const std::string& arg : args) {
     argv.push_back(arg.c_str());
   }

@@ -69,7 +69,7 @@ void QueueAnswers(FuzzInput& in) {
     if (kind == 0) {
       HeadlessAnswerFileDialog(std::nullopt);
     } else if (kind == 1) {
-      const int filter = static_cast<int8_t>(in.Byte());
+      const int filter = in.Byte() % 8 - 1;  // -1: the one it opened with
       HeadlessAnswerFileDialog(in.Text(600), filter);
     } else {
       std::vector<std::string> files(1 + in.Byte() % 4);
