@@ -31,6 +31,7 @@ bad=0
 
 # Classifies one run's exit code; the viewer's own codes are in viewer_run.cpp.
 # Sets outcome to unaffected, degraded, refused, unclosable, hung or crashed.
+# (A kelpie-render run that exits 0 with the wrong picture is "wrong".)
 classify() { # kind code
   case "$1:$2" in
     *:124) outcome=hung ;;
@@ -46,19 +47,21 @@ classify() { # kind code
 sweep() {
   local label="$1" kind="$2" points="$3"
   shift 3
-  declare -A tally=([unaffected]=0 [degraded]=0 [refused]=0 [unclosable]=0 [hung]=0 [crashed]=0)
+  declare -A tally=([unaffected]=0 [degraded]=0 [refused]=0 [wrong]=0 [unclosable]=0 [hung]=0 [crashed]=0)
   local tried=0 failures=""
   for ((point = 1; point <= points; point += stride)); do
     rm -f "$work/out.png"
     "$@" >/dev/null 2>"$work/stderr"
     classify "$kind" "$?"
+    # kelpie-render has no degraded mode: a picture other than the reference
+    # written with exit code 0 is a failure reported as success.
     if [ "$kind" = render ] && [ "$outcome" = unaffected ] && ! cmp -s "$work/out.png" "$work/reference.png"; then
-      outcome=degraded
+      outcome=wrong
     fi
     tally[$outcome]=$((tally[$outcome] + 1))
     tried=$((tried + 1))
     case "$outcome" in
-      unclosable | hung | crashed)
+      wrong | unclosable | hung | crashed)
         failures+=" $point:$outcome"
         if [ "${#failures}" -lt 200 ] && [ -s "$work/stderr" ]; then
           echo "  point $point: $(tail -n 2 "$work/stderr" | tr '\n' ' ' | cut -c1-300)"
@@ -67,7 +70,7 @@ sweep() {
     esac
   done
   echo "$label: $points points, $tried tried (stride $stride): ${tally[unaffected]} unaffected," \
-    "${tally[degraded]} degraded, ${tally[refused]} refused, ${tally[unclosable]} unclosable," \
+    "${tally[degraded]} degraded, ${tally[refused]} refused, ${tally[wrong]} wrong, ${tally[unclosable]} unclosable," \
     "${tally[hung]} hung, ${tally[crashed]} crashed"
   if [ -n "$failures" ]; then
     echo "FAIL: $label:$failures"

@@ -219,7 +219,18 @@ bool RenderFile(const std::string& input, int32_t seamColourMode, PngPicture* pi
     return false;
   }
   RenderSetState(buffers.State());
+  // A library that could not start, a pass that could not begin or a brush
+  // that could not be made leaves the picture incomplete without a result to
+  // say so: the image must take a draw target, and the layer's last error
+  // tells the rest.
+  SetLastError(ERROR_SUCCESS);
+  const bool drawable = ImageDrawTarget(SCREEN_IMAGE) != nullptr;
   RenderScreen(seamColourMode);
+  const DWORD renderError = GetLastError();
+  if (!drawable || renderError == ERROR_NOT_ENOUGH_MEMORY || renderError == ERROR_OUTOFMEMORY) {
+    Fail(input, "out of memory");
+    return false;
+  }
   if (!TakePicture(ImageHandle(SCREEN_IMAGE), picture)) {
     Fail(input, "the screen image cannot be read");
     return false;
