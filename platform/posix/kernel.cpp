@@ -71,7 +71,9 @@ Heap* FindHeap(HeapRegistry& registry, HANDLE handle) {
 // One allocating call; true when the test hook says this one fails.
 bool AllocationFails(HeapRegistry& registry) {
   ++registry.allocations;
-  if (registry.failCountdown == 0) return false;
+  if (registry.failCountdown == 0) {
+    return false;
+  }
   return --registry.failCountdown == 0;
 }
 
@@ -100,7 +102,9 @@ struct FileRecord {
   FileRecord(const FileRecord&) = delete;
   FileRecord& operator=(const FileRecord&) = delete;
   ~FileRecord() {
-    if (fd >= 0) close(fd);
+    if (fd >= 0) {
+      close(fd);
+    }
   }
 };
 
@@ -122,11 +126,17 @@ constexpr DWORD kDataAccess = GENERIC_READ | GENERIC_WRITE;
 // Win32's rule: each side's access must be allowed by the other side's share
 // mode. A handle without data access takes no part.
 bool SharingConflict(const FileTable& table, const FileKey& key, DWORD access, DWORD share) {
-  if ((access & kDataAccess) == 0) return false;
+  if ((access & kDataAccess) == 0) {
+    return false;
+  }
   auto it = table.openFiles.find(key);
-  if (it == table.openFiles.end()) return false;
+  if (it == table.openFiles.end()) {
+    return false;
+  }
   for (const FileRecord* other : it->second) {
-    if ((other->access & kDataAccess) == 0) continue;
+    if ((other->access & kDataAccess) == 0) {
+      continue;
+    }
     if (((access & GENERIC_READ) && !(other->share & FILE_SHARE_READ)) ||
         ((access & GENERIC_WRITE) && !(other->share & FILE_SHARE_WRITE)) ||
         ((other->access & GENERIC_READ) && !(share & FILE_SHARE_READ)) ||
@@ -139,9 +149,13 @@ bool SharingConflict(const FileTable& table, const FileKey& key, DWORD access, D
 
 bool DeleteConflict(const FileTable& table, const FileKey& key) {
   auto it = table.openFiles.find(key);
-  if (it == table.openFiles.end()) return false;
+  if (it == table.openFiles.end()) {
+    return false;
+  }
   for (const FileRecord* other : it->second) {
-    if (!(other->share & FILE_SHARE_DELETE)) return true;
+    if (!(other->share & FILE_SHARE_DELETE)) {
+      return true;
+    }
   }
   return false;
 }
@@ -195,16 +209,24 @@ DWORD ErrorFromErrno(int error) {
 // Win32 tells a missing file in an existing folder (ERROR_FILE_NOT_FOUND) from
 // a path whose folder is missing (ERROR_PATH_NOT_FOUND); ENOENT covers both.
 DWORD ErrorForPath(const char* path, int error) {
-  if (error != ENOENT) return ErrorFromErrno(error);
-  if (path[0] == '\0') return ERROR_PATH_NOT_FOUND;
+  if (error != ENOENT) {
+    return ErrorFromErrno(error);
+  }
+  if (path[0] == '\0') {
+    return ERROR_PATH_NOT_FOUND;
+  }
   std::string_view whole(path);
-  while (whole.size() > 1 && whole.back() == '/') whole.remove_suffix(1);
+  while (whole.size() > 1 && whole.back() == '/') {
+    whole.remove_suffix(1);
+  }
   const size_t slash = whole.rfind('/');
   const std::string folder = slash == std::string_view::npos
                                  ? std::string(".")
                                  : std::string(whole.substr(0, slash == 0 ? 1 : slash));
   struct stat info {};
-  if (stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return ERROR_FILE_NOT_FOUND;
+  if (stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    return ERROR_FILE_NOT_FOUND;
+  }
   return ERROR_PATH_NOT_FOUND;
 }
 
@@ -223,9 +245,13 @@ HANDLE FailOpen(DWORD error) {
 HANDLE HeapCreate(DWORD, SIZE_T, SIZE_T) {
   HeapRegistry& registry = Heaps();
   std::lock_guard<std::mutex> guard(registry.lock);
-  if (AllocationFails(registry)) return OutOfMemory();
+  if (AllocationFails(registry)) {
+    return OutOfMemory();
+  }
   Heap* heap = new (std::nothrow) Heap;
-  if (heap == nullptr) return OutOfMemory();
+  if (heap == nullptr) {
+    return OutOfMemory();
+  }
   try {
     registry.heaps.insert(heap);
   } catch (const std::bad_alloc&) {
@@ -244,7 +270,9 @@ BOOL HeapDestroy(HANDLE handle) {
     return FALSE;
   }
   registry.heaps.erase(heap);
-  for (auto& block : heap->blocks) std::free(block.first);
+  for (auto& block : heap->blocks) {
+    std::free(block.first);
+  }
   delete heap;
   return TRUE;
 }
@@ -257,11 +285,15 @@ LPVOID HeapAlloc(HANDLE handle, DWORD flags, SIZE_T bytes) {
     lastError = ERROR_INVALID_HANDLE;
     return nullptr;
   }
-  if (AllocationFails(registry) || bytes > kLargestBlock) return OutOfMemory();
+  if (AllocationFails(registry) || bytes > kLargestBlock) {
+    return OutOfMemory();
+  }
   // A zero-byte block is still a distinct block, as on Win32.
   void* block = (flags & HEAP_ZERO_MEMORY) ? std::calloc(bytes ? bytes : 1, 1)
                                            : std::malloc(bytes ? bytes : 1);
-  if (block == nullptr) return OutOfMemory();
+  if (block == nullptr) {
+    return OutOfMemory();
+  }
   try {
     heap->blocks.emplace(block, bytes);
   } catch (const std::bad_alloc&) {
@@ -284,7 +316,9 @@ LPVOID HeapReAlloc(HANDLE handle, DWORD flags, LPVOID block, SIZE_T bytes) {
     lastError = ERROR_INVALID_PARAMETER;
     return nullptr;
   }
-  if (AllocationFails(registry) || bytes > kLargestBlock) return OutOfMemory();
+  if (AllocationFails(registry) || bytes > kLargestBlock) {
+    return OutOfMemory();
+  }
   SIZE_T oldSize = it->second;
   // Shrinking keeps the block where it is; the allocation behind it is only
   // ever larger than the recorded size.
@@ -292,9 +326,13 @@ LPVOID HeapReAlloc(HANDLE handle, DWORD flags, LPVOID block, SIZE_T bytes) {
     it->second = bytes;
     return block;
   }
-  if (flags & HEAP_REALLOC_IN_PLACE_ONLY) return OutOfMemory();
+  if (flags & HEAP_REALLOC_IN_PLACE_ONLY) {
+    return OutOfMemory();
+  }
   void* moved = std::malloc(bytes);
-  if (moved == nullptr) return OutOfMemory();
+  if (moved == nullptr) {
+    return OutOfMemory();
+  }
   try {
     heap->blocks.emplace(moved, bytes);
   } catch (const std::bad_alloc&) {
@@ -302,8 +340,9 @@ LPVOID HeapReAlloc(HANDLE handle, DWORD flags, LPVOID block, SIZE_T bytes) {
     return OutOfMemory();
   }
   std::memcpy(moved, block, oldSize);
-  if (flags & HEAP_ZERO_MEMORY)
+  if (flags & HEAP_ZERO_MEMORY) {
     std::memset(static_cast<char*>(moved) + oldSize, 0, bytes - oldSize);
+  }
   heap->blocks.erase(block);  // `it` may have been invalidated by the emplace
   std::free(block);
   return moved;
@@ -391,7 +430,9 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING) {
       return FailOpen(ERROR_INVALID_PARAMETER);
     }
-    if (path == nullptr) return FailOpen(ERROR_PATH_NOT_FOUND);
+    if (path == nullptr) {
+      return FailOpen(ERROR_PATH_NOT_FOUND);
+    }
 
     const bool canCreate =
         disposition == CREATE_NEW || disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS;
@@ -440,13 +481,19 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
         }
         break;
     }
-    if (fd < 0) return FailOpen(ErrorForPath(path, errno));
+    if (fd < 0) {
+      return FailOpen(ErrorForPath(path, errno));
+    }
 
     auto record = std::make_shared<FileRecord>();
     record->fd = fd;
     struct stat info {};
-    if (fstat(fd, &info) != 0) return FailOpen(ErrorFromErrno(errno));
-    if (S_ISDIR(info.st_mode)) return FailOpen(ERROR_ACCESS_DENIED);
+    if (fstat(fd, &info) != 0) {
+      return FailOpen(ErrorFromErrno(errno));
+    }
+    if (S_ISDIR(info.st_mode)) {
+      return FailOpen(ERROR_ACCESS_DENIED);
+    }
     record->access = access & kDataAccess;
     record->share = share;
     record->key = FileKey{info.st_dev, info.st_ino};
@@ -461,7 +508,9 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
       auto it = table.openFiles.find(record->key);
       if (it != table.openFiles.end()) {
         std::erase(it->second, record.get());
-        if (it->second.empty()) table.openFiles.erase(it);
+        if (it->second.empty()) {
+          table.openFiles.erase(it);
+        }
       }
       return FailOpen(ERROR_NOT_ENOUGH_MEMORY);
     }
@@ -496,10 +545,14 @@ std::shared_ptr<FileRecord> TransferRecord(HANDLE file, DWORD access, LPCVOID bu
 }  // namespace
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped) {
-  if (read != nullptr) *read = 0;
+  if (read != nullptr) {
+    *read = 0;
+  }
   std::shared_ptr<FileRecord> record =
       TransferRecord(file, GENERIC_READ, buffer, toRead, overlapped);
-  if (record == nullptr) return FALSE;
+  if (record == nullptr) {
+    return FALSE;
+  }
   // Up to toRead bytes: stop at the end of the file, and where a FIFO or a
   // device has nothing more to give right now.
   DWORD done = 0;
@@ -507,12 +560,20 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPP
     ssize_t got = ::read(record->fd, static_cast<char*>(buffer) + done, toRead - done);
     if (got > 0) {
       done += static_cast<DWORD>(got);
-      if (read != nullptr) *read = done;
+      if (read != nullptr) {
+        *read = done;
+      }
       continue;
     }
-    if (got == 0 || errno == EAGAIN || errno == EWOULDBLOCK) break;
-    if (errno == EINTR) continue;
-    if (done != 0) break;  // report what arrived; the error shows on the next call
+    if (got == 0 || errno == EAGAIN || errno == EWOULDBLOCK) {
+      break;
+    }
+    if (errno == EINTR) {
+      continue;
+    }
+    if (done != 0) {
+      break;  // report what arrived; the error shows on the next call
+    }
     lastError = ErrorFromErrno(errno);
     return FALSE;
   }
@@ -521,21 +582,33 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPP
 
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written,
                LPOVERLAPPED overlapped) {
-  if (written != nullptr) *written = 0;
+  if (written != nullptr) {
+    *written = 0;
+  }
   std::shared_ptr<FileRecord> record =
       TransferRecord(file, GENERIC_WRITE, buffer, toWrite, overlapped);
-  if (record == nullptr) return FALSE;
+  if (record == nullptr) {
+    return FALSE;
+  }
   DWORD done = 0;
   while (done < toWrite) {
     ssize_t put = ::write(record->fd, static_cast<const char*>(buffer) + done, toWrite - done);
     if (put > 0) {
       done += static_cast<DWORD>(put);
-      if (written != nullptr) *written = done;
+      if (written != nullptr) {
+        *written = done;
+      }
       continue;
     }
-    if (put < 0 && errno == EINTR) continue;
-    if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;  // a full FIFO
-    if (done != 0) break;
+    if (put < 0 && errno == EINTR) {
+      continue;
+    }
+    if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      break;  // a full FIFO
+    }
+    if (done != 0) {
+      break;
+    }
     lastError = put < 0 ? ErrorFromErrno(errno) : ERROR_GEN_FAILURE;
     return FALSE;
   }
@@ -558,7 +631,9 @@ BOOL CloseHandle(HANDLE object) {
       auto open = table.openFiles.find(record->key);
       if (open != table.openFiles.end()) {
         std::erase(open->second, record.get());
-        if (open->second.empty()) table.openFiles.erase(open);
+        if (open->second.empty()) {
+          table.openFiles.erase(open);
+        }
       }
     }
     // The descriptor closes with the last reference, outside the lock.
@@ -611,9 +686,13 @@ DWORD GetFileAttributesA(LPCSTR path) {
     lastError = ErrorForPath(path, errno);
     return INVALID_FILE_ATTRIBUTES;
   }
-  if (S_ISDIR(info.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
+  if (S_ISDIR(info.st_mode)) {
+    return FILE_ATTRIBUTE_DIRECTORY;
+  }
   DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
-  if (!(info.st_mode & S_IWUSR)) attributes |= FILE_ATTRIBUTE_READONLY;
+  if (!(info.st_mode & S_IWUSR)) {
+    attributes |= FILE_ATTRIBUTE_READONLY;
+  }
   return attributes;
 }
 

@@ -49,7 +49,7 @@ void PauseFailures(bool pause) {
 void Step(std::function<void()> step) { HeadlessAddStep(std::move(step)); }
 
 // A step of this driver's own, whose allocations are no part of the run.
-void Scaffold(std::function<void()> work) {
+void Scaffold(const std::function<void()>& work) {
   Step([work] {
     PauseFailures(true);
     work();
