@@ -1268,16 +1268,16 @@ void MinMaxInfo(Window* w, MINMAXINFO* info) {
   info->ptMaxTrackSize = POINT{GetSystemMetrics(SM_CXMAXTRACK), GetSystemMetrics(SM_CYMAXTRACK)};
 }
 
+WPARAM SizeKind(const Window* w) {
+  if ((w->style & WS_MAXIMIZE) != 0) {
+    return SIZE_MAXIMIZED;
+  }
+  return (w->style & WS_MINIMIZE) != 0 ? SIZE_MINIMIZED : SIZE_RESTORED;
+}
+
 void SendSizeAndMove(Window* w) {
   const HWND window = w->handle;
-  WPARAM kind = SIZE_RESTORED;
-  if ((w->style & WS_MINIMIZE) != 0) {
-    kind = SIZE_MINIMIZED;
-  }
-  if ((w->style & WS_MAXIMIZE) != 0) {
-    kind = SIZE_MAXIMIZED;
-  }
-  Send(window, WM_SIZE, kind, MAKELPARAM(Width(w->client), Height(w->client)));
+  Send(window, WM_SIZE, SizeKind(w), MAKELPARAM(Width(w->client), Height(w->client)));
   if ((w = Peek(window)) == nullptr) {
     return;
   }
@@ -1931,14 +1931,7 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
           }
         }
         if ((pos->flags & kNoClientSize) == 0 || (pos->flags & kStateChanged) != 0) {
-          WPARAM kind = SIZE_RESTORED;
-          if ((w->style & WS_MINIMIZE) != 0) {
-            kind = SIZE_MINIMIZED;
-          }
-          if ((w->style & WS_MAXIMIZE) != 0) {
-            kind = SIZE_MAXIMIZED;
-          }
-          Send(window, WM_SIZE, kind, MAKELPARAM(Width(w->client), Height(w->client)));
+          Send(window, WM_SIZE, SizeKind(w), MAKELPARAM(Width(w->client), Height(w->client)));
         }
         return 0;
       }

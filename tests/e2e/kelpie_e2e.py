@@ -435,6 +435,14 @@ class Results:
     def equal(self, got, want, what):
         self.check(got == want, f"{what}: got {got!r}, want {want!r}")
 
+    def finish(self, out, part):
+        """Says the tally, keeps the summary in `out`; the exit status."""
+        self.say(f"{self.passed} passed, {self.failed} failed")
+        print(f"screenshots and logs: {out}")
+        with open(os.path.join(out, "summary.txt"), "w") as summary:
+            summary.write("".join(f"{part}: {line}\n" for line in self.lines))
+        return 0 if self.failed == 0 else 1
+
 
 def render(args, source, out, white=False):
     command = [args.render] + (["--white-seams"] if white else []) + [source, out]
@@ -700,11 +708,7 @@ def main():
     finally:
         if desk is not None:
             desk.close()
-    results.say(f"{results.passed} passed, {results.failed} failed")
-    print(f"screenshots and logs: {args.out}")
-    with open(os.path.join(args.out, "summary.txt"), "w") as summary:
-        summary.write("".join(f"{args.part}: {line}\n" for line in results.lines))
-    return 0 if results.failed == 0 else 1
+    return results.finish(args.out, args.part)
 
 
 if __name__ == "__main__":

@@ -263,11 +263,7 @@ def main():
         finally:
             if desk is not None:
                 desk.close()
-    results.say(f"{results.passed} passed, {results.failed} failed")
-    print(f"screenshots and logs: {args.out}")
-    with open(os.path.join(args.out, "summary.txt"), "w") as summary:
-        summary.write("".join(f"wine: {line}\n" for line in results.lines))
-    return 0 if results.failed == 0 else 1
+    return results.finish(args.out, "wine")
 
 
 if __name__ == "__main__":

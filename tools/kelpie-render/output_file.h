@@ -2,6 +2,7 @@
 // OUTPUT is either left as it was or replaced whole.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,3 +16,18 @@ std::string OutputRefusal(const std::string& input, const std::string& output);
 // new file is gone and `error` says why.
 bool ReplaceOutput(const std::string& output, const std::vector<unsigned char>& bytes,
                    std::string* error);
+
+// OUTPUT as a path with its folder ("./NAME" for a bare name), or false with
+// `error` set when it names no file.
+inline bool OutputTarget(const std::string& output, std::filesystem::path* target,
+                         std::string* error) {
+  *target = output;
+  if (!target->has_filename()) {
+    *error = "is not a file name";
+    return false;
+  }
+  if (!target->has_parent_path()) {
+    *target = std::filesystem::path(".") / *target;
+  }
+  return true;
+}

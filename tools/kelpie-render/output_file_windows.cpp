@@ -118,13 +118,9 @@ std::string OutputRefusal(const std::string& input, const std::string& output) {
 
 bool ReplaceOutput(const std::string& output, const std::vector<unsigned char>& bytes,
                    std::string* error) {
-  fs::path target(output);
-  if (!target.has_filename()) {
-    *error = "is not a file name";
+  fs::path target;
+  if (!OutputTarget(output, &target, error)) {
     return false;
-  }
-  if (!target.has_parent_path()) {
-    target = fs::path(".") / target;
   }
   std::string tempPath;
   HANDLE file = CreateTemp(target, &tempPath, error);
