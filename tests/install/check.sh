@@ -133,7 +133,7 @@ for size in 128 256; do
 done
 
 # Each PNG icon: square of its folder's size, the SVG's picture.
-for png in "$share"/icons/hicolor/*x*/apps/$app_id.png; do
+for png in "$share"/icons/hicolor/*x*/apps/"$app_id".png; do
   size=$(basename "$(dirname "$(dirname "$png")")")
   rsvg-convert --width "${size%x*}" --height "${size%x*}" \
     "$share/icons/hicolor/scalable/apps/$app_id.svg" --output "$work/icon.png"
