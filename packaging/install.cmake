@@ -3,7 +3,8 @@
 # manual pages under the usual prefix folders, packed by CPack into a .deb.
 # For Windows: the two programs and a README at the top of a .zip.
 
-set(KELPIE_VERSION 0.1.0)
+# The version the main window's title shows.
+set(KELPIE_VERSION 0.2)
 set(KELPIE_APP_ID org.kelpie.Kelpie)
 set(KELPIE_PROJECT_URL "https://kelpie.example.org" CACHE STRING
   "Where Kelpie's sources are published; the AppStream data links its README screenshot there")
@@ -60,7 +61,6 @@ else()
   endif()
 
   set(CPACK_GENERATOR DEB)
-  set(CPACK_STRIP_FILES ON)
   set(CPACK_DEBIAN_PACKAGE_NAME kelpie)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
@@ -74,6 +74,7 @@ else()
 endif()
 
 set(CPACK_PACKAGE_NAME kelpie)
+set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_VERSION ${KELPIE_VERSION})
 set(CPACK_PACKAGE_VENDOR "Kelpie developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "viewer for ZX Spectrum screen files and their attribute seams")

@@ -27,7 +27,7 @@ fail() {
 }
 # expect DESCRIPTION EXPECTED ACTUAL
 expect() {
-  if [ "$2" = "$3" ]; then pass "$1: $3"; else fail "$1: expected '$2', got '$3'"; fi
+  if [ "$2" = "$3" ]; then pass "$1: ${3:-(none)}"; else fail "$1: expected '$2', got '$3'"; fi
 }
 
 # Width and height of a PNG, from its IHDR chunk ("" when not a PNG).
@@ -152,7 +152,7 @@ if ! cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/deb" >"$work/cpa
   exit 1
 fi
 deb=$(echo "$work"/deb/kelpie_*.deb)
-echo "      Depends: $(dpkg-deb --field "$deb" Depends)"
+echo "      $(basename "$deb"): Depends: $(dpkg-deb --field "$deb" Depends)"
 if lintian --fail-on error "$deb" >"$work/lintian.log" 2>&1; then
   pass "lintian: no errors"
 else
