@@ -155,10 +155,11 @@ deb=$(echo "$work"/deb/kelpie_*.deb)
 echo "      $(basename "$deb"): Depends: $(dpkg-deb --field "$deb" Depends)"
 if lintian --fail-on error "$deb" >"$work/lintian.log" 2>&1; then
   pass "lintian: no errors"
+  grep -E '^[EWI]:' "$work/lintian.log" | sed 's/^/      /' || true
 else
-  fail "lintian reports errors"
+  cat "$work/lintian.log"
+  fail "lintian: errors"
 fi
-grep -E '^[EWI]:' "$work/lintian.log" | sed 's/^/      /' || true
 
 # Depends resolved from the archive for a system with nothing installed (an
 # empty dpkg status): apt's plan for `apt install ./kelpie_*.deb` there.
