@@ -17,6 +17,11 @@ DESKTOP_PACKAGES=(libgtk-3-dev pkg-config)
 COVERAGE_PACKAGES=(gcovr)
 LINT_PACKAGES=(clang-tidy)
 E2E_PACKAGES=(xvfb xauth openbox xdotool x11-utils x11-apps wmctrl imagemagick valgrind python3)
+# The installed desktop integration and the packages (tests/install/check.sh):
+# validators, the file type and application caches and their queries (gio
+# answers xdg-mime for GNOME), the .deb's tools, the icons' SVG renderer.
+INSTALL_PACKAGES=(desktop-file-utils appstream shared-mime-info xdg-utils libglib2.0-bin dpkg-dev
+  fakeroot lintian librsvg2-bin imagemagick)
 
 # Installs whatever of the named packages is missing; quiet when all are there.
 ensure_packages() {
@@ -33,6 +38,15 @@ ensure_packages() {
   "${sudo[@]}" apt-get update -qq
   # With recommends: Wine's X11 driver loads several of them at run time.
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+# Fetches apt's package lists when there are none (a machine that had every
+# package already may have had its lists removed).
+ensure_package_lists() {
+  compgen -G '/var/lib/apt/lists/*_Packages*' >/dev/null && return 0
+  local sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  "${sudo[@]}" apt-get update -qq
 }
 
 # Configures (once) and builds one preset.
