@@ -17,6 +17,8 @@ DESKTOP_PACKAGES=(libgtk-3-dev pkg-config)
 COVERAGE_PACKAGES=(gcovr)
 LINT_PACKAGES=(clang-tidy)
 E2E_PACKAGES=(xvfb xauth openbox xdotool x11-utils x11-apps wmctrl imagemagick valgrind python3)
+# What scripts/bench compares kelpie with, beside ImageMagick.
+BENCH_PACKAGES=(feh)
 
 # Installs whatever of the named packages is missing; quiet when all are there.
 ensure_packages() {
