@@ -146,6 +146,7 @@ def first_frame_once(server, command, cwd, frame=None):
     """Seconds from exec to `frame` on the server (or, without one, the settled
     frame, returned with its time left out)."""
     probe = server.probe
+    probe.forget()
     start = time.monotonic()
     process = subprocess.Popen(command, cwd=cwd, env=server.env, stdout=subprocess.DEVNULL,
                                stderr=subprocess.DEVNULL)

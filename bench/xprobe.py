@@ -126,6 +126,11 @@ class Probe:
                                                              _DAMAGE_REPORT_NON_EMPTY)
             self.x.XSync(self.display, 0)
 
+    def forget(self):
+        """Drops every event so far and the windows watched (before a new program)."""
+        self.x.XSync(self.display, 1)
+        self.watched.clear()
+
     def wait_map(self, deadline):
         """The first top-level window mapped from now on (not a menu or tooltip)."""
         while True:
