@@ -18,7 +18,8 @@
 Runs of the programs compared alternate, so that both see the same machine;
 each figure is the median of --runs. A frame counts as shown when the window's
 pixels on the server equal the settled frame (read after each DAMAGE report,
-no sleeps). A part whose tools are missing says so in "skipped".
+no sleeps). A part whose tools are missing says so in "skipped", one that broke
+in "failed".
 """
 
 import argparse
@@ -302,7 +303,18 @@ def main():
     parser.add_argument("--samples", required=True)
     parser.add_argument("--runs", type=int, default=5)
     args = parser.parse_args()
-    report = {"render_vs_convert": render_vs_convert(args)}
+    report = {}
+
+    def measure(names, part, *part_args):
+        """Runs a part into report[names...]; one that breaks says how."""
+        try:
+            results = part(*part_args)
+        except (OSError, RuntimeError, subprocess.SubprocessError, kelpie_e2e.Failure) as error:
+            results = [{"failed": f"{type(error).__name__}: {error}"}] * len(names)
+        for name, result in zip(names, results):
+            report[name] = result
+
+    measure(["render_vs_convert"], lambda: [render_vs_convert(args)])
     home = tempfile.mkdtemp(prefix="kelpie-bench-home-")
     try:
         card_png = os.path.join(home, "testcard.png")
@@ -311,13 +323,13 @@ def main():
                        check=True)
         subprocess.run([args.render, "--white-seams", os.path.join(args.samples, "testcard.scr"),
                         card_white_png], check=True)
-        report["first_frame"] = first_frame(args, home, card_png)
+        measure(["first_frame"], lambda: [first_frame(args, home, card_png)])
         skip = missing(*kelpie_e2e.TOOLS, "feh")
         if skip:
             report["idle_memory"] = report["space_to_frame"] = skip
         else:
-            report["idle_memory"], report["space_to_frame"] = loaded_kelpie(
-                args, home, card_png, card_white_png)
+            measure(["idle_memory", "space_to_frame"], loaded_kelpie, args, home, card_png,
+                    card_white_png)
     finally:
         shutil.rmtree(home, ignore_errors=True)
     json.dump(report, sys.stdout, indent=2)
