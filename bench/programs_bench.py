@@ -7,7 +7,9 @@
                      display without a window manager: kelpie (its empty
                      window: menu bar and black picture) beside feh showing
                      the test card's PNG; each on a fresh display per run
-                     (the first GTK program there) and on one shared display
+                     (the first GTK program there) and on one shared display;
+                     wall time, and the CPU time the program used until then
+                     (which a busy machine disturbs less)
   idle_memory        resident memory once the program is idle: kelpie after
                      a Load of the test card (through the menu and the
                      chooser, on a desktop with a window manager), feh
@@ -143,9 +145,22 @@ def settled_frame(probe, window):
     raise RuntimeError("the window never stopped drawing")
 
 
+def cpu_seconds(pid):
+    """CPU time the process's threads have used so far (the scheduler's count,
+    in nanoseconds: finer than the clock ticks of /proc/PID/stat)."""
+    total = 0
+    for task in os.listdir(f"/proc/{pid}/task"):
+        try:
+            with open(f"/proc/{pid}/task/{task}/schedstat") as schedstat:
+                total += int(schedstat.read().split()[0])
+        except FileNotFoundError:
+            pass  # a thread that ended meanwhile
+    return total / 1e9
+
+
 def first_frame_once(server, command, cwd, frame=None):
-    """Seconds from exec to `frame` on the server (or, without one, the settled
-    frame, returned with its time left out)."""
+    """Seconds from exec to `frame` on the server and the CPU seconds the program
+    used until then (or, without a frame, the settled frame and its area)."""
     probe = server.probe
     probe.forget()
     start = time.monotonic()
@@ -162,7 +177,7 @@ def first_frame_once(server, command, cwd, frame=None):
                                   start + DEADLINE)
         if shown is None:
             raise RuntimeError(f"{command[0]} never showed its frame")
-        return shown - start
+        return shown - start, cpu_seconds(process.pid)
     finally:
         stop(process)
 
@@ -192,10 +207,16 @@ def first_frame(args, home, card_png):
             finally:
                 server.close()
 
-    def side_by_side(times):
-        return {"kelpie_ms": median_ms(times["kelpie"]), "feh_ms": median_ms(times["feh"]),
-                "kelpie_over_feh": round(statistics.median(times["kelpie"]) /
-                                         statistics.median(times["feh"]), 2)}
+    def side_by_side(runs):
+        result = {}
+        for figure, index in (("", 0), ("cpu_", 1)):
+            ours = [run[index] for run in runs["kelpie"]]
+            theirs = [run[index] for run in runs["feh"]]
+            result.update({f"kelpie_{figure}ms": median_ms(ours),
+                           f"feh_{figure}ms": median_ms(theirs),
+                           f"kelpie_over_feh_{figure or 'wall'}": round(
+                               statistics.median(ours) / statistics.median(theirs), 2)})
+        return result
     return {"runs": args.runs, "window_manager": None,
             "fresh_display": side_by_side(fresh), "shared_display": side_by_side(shared)}
 
