@@ -209,12 +209,12 @@ def first_frame(args, home, card_png):
 
     def side_by_side(runs):
         result = {}
-        for figure, index in (("", 0), ("cpu_", 1)):
+        for figure, index in (("wall", 0), ("cpu", 1)):
             ours = [run[index] for run in runs["kelpie"]]
             theirs = [run[index] for run in runs["feh"]]
-            result.update({f"kelpie_{figure}ms": median_ms(ours),
-                           f"feh_{figure}ms": median_ms(theirs),
-                           f"kelpie_over_feh_{figure or 'wall'}": round(
+            result.update({f"kelpie_{figure}_ms": median_ms(ours),
+                           f"feh_{figure}_ms": median_ms(theirs),
+                           f"kelpie_over_feh_{figure}": round(
                                statistics.median(ours) / statistics.median(theirs), 2)})
         return result
     return {"runs": args.runs, "window_manager": None,
@@ -324,6 +324,9 @@ def main():
     parser.add_argument("--samples", required=True)
     parser.add_argument("--runs", type=int, default=5)
     args = parser.parse_args()
+    # The programs run in the samples folder, and the chooser is given a path.
+    args.kelpie, args.render, args.samples = (os.path.abspath(path) for path in
+                                              (args.kelpie, args.render, args.samples))
     report = {}
 
     def measure(names, part, *part_args):
