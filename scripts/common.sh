@@ -22,6 +22,8 @@ E2E_PACKAGES=(xvfb xauth openbox xdotool x11-utils x11-apps wmctrl imagemagick v
 # answers xdg-mime for GNOME), the .deb's tools, the icons' SVG renderer.
 INSTALL_PACKAGES=(desktop-file-utils appstream shared-mime-info xdg-utils libglib2.0-bin dpkg-dev
   fakeroot lintian librsvg2-bin imagemagick)
+# What scripts/bench compares kelpie with, beside ImageMagick.
+BENCH_PACKAGES=(feh)
 
 # Installs whatever of the named packages is missing; quiet when all are there.
 ensure_packages() {

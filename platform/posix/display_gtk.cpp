@@ -14,9 +14,10 @@
 // - DisplaySetMenu: a native GtkMenuBar read through GetMenuItemCount,
 //   GetMenuItemID, GetSubMenu, GetMenuStringA and GetMenuState (titles,
 //   items, separators, nested submenus, check marks, greyed items
-//   insensitive, "&" mnemonics), exactly SM_CYMENU pixels high. Submenus
-//   read their state again each time they open; the bar's titles whenever
-//   the program waits.
+//   insensitive, "&" mnemonics), exactly SM_CYMENU pixels high. The bar's
+//   items are made, or brought up to date, whenever the program waits (so a
+//   menu built entry by entry is built once); submenus read their state
+//   again each time they open.
 // - DisplayPresent: a copy of the client pixels per window, drawn with cairo
 //   in the drawing area's draw handler; a present queues only its dirty
 //   part. Nothing else draws there.
@@ -677,6 +678,10 @@ bool DisplayOpen() {
     d.tried = true;
     // X11 first: there a program may place its windows.
     gdk_set_allowed_backends("x11,*");
+    // We draw with cairo only: GDK need not load an OpenGL driver at start-up
+    // to choose visuals for GL (Mesa's software one alone maps some 40 MB).
+    // A GDK_GL the user set is left as it is.
+    g_setenv("GDK_GL", "disable", FALSE);
     d.open = gtk_init_check(nullptr, nullptr) != FALSE;
     if (d.open) {
       InstallStyle();
@@ -831,6 +836,11 @@ void DisplaySetMenu(HWND window, HMENU menu) {
   if (w == nullptr) {
     return;
   }
+  if (menu == w->menu && (menu == nullptr || w->bar != nullptr)) {
+    // The bar shown again after a change: it catches up when the program
+    // next waits, once however many changes came before.
+    return;
+  }
   if (w->bar != nullptr) {
     gtk_widget_destroy(w->bar);
     w->bar = nullptr;
@@ -844,7 +854,8 @@ void DisplaySetMenu(HWND window, HMENU menu) {
   gtk_style_context_add_class(gtk_widget_get_style_context(w->bar), "kelpie");
   // Exactly the layer's menu height, whatever the theme and font.
   gtk_widget_set_size_request(w->bar, -1, GetSystemMetrics(SM_CYMENU));
-  FillShell(window, menu, w->bar, true, 0);
+  // Its items come when the program next waits (RefreshBars): a menu being
+  // built entry by entry is then built into the bar once.
   gtk_box_pack_start(GTK_BOX(w->box), w->bar, FALSE, FALSE, 0);
   gtk_widget_show_all(w->bar);
   SizeArea(w);

@@ -6,8 +6,9 @@ the window manager, so that titles, placement, focus and the close box behave
 as on a desktop. It drives kelpie with xdotool and checks what the screen
 shows against kelpie-render's pictures, pixel for pixel.
 
-  session  the window and its place, Load through the menu and the chooser,
-           the space bar, the Info box, closing (times Load and space)
+  session  the window and its place, no OpenGL driver loaded, Load through
+           the menu and the chooser, the space bar, the Info box, closing (times
+           Load and space)
   chooser  cancelling (without a GTK complaint), a folder typed as the name, a
            file whose name is not UTF-8, a greyed menu entry, a short file
            after a full one
@@ -481,6 +482,12 @@ def part_session(args, desk, results):
         results.equal((x - left, y - top), (50, 50), "outer top-left corner")
         results.equal(width, CLIENT_WIDTH, "client width")
         results.equal(height, MENU_HEIGHT + PICTURE_HEIGHT, "menu bar and client height")
+        # Drawn with cairo alone: the first GTK program on a display loads no
+        # OpenGL driver (GDK would, to choose its visuals).
+        with open(f"/proc/{kelpie.process.pid}/maps") as maps:
+            drivers = sorted({line.split()[-1] for line in maps
+                              if re.search(r"/lib(GLX|EGL)_\w+\.so|_dri\.so", line)})
+        results.equal(drivers, [], "OpenGL drivers loaded")
 
         load_time = load(kelpie, os.path.join(args.samples, "testcard.scr"), card,
                          "the test card after Load")
