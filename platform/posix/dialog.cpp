@@ -36,7 +36,7 @@ bool CanActivate(HWND window) {
 // The dialog comes to the front: the active window is told it lost the
 // activation, and the focus goes, while the program stays in front.
 bool TakeActivation() {
-  State& s = TheState();
+  Activation& s = TheActivation();
   const HWND old = s.active;
   if (Peek(old) == nullptr) {
     return false;
@@ -56,13 +56,13 @@ bool TakeActivation() {
 // be, unless the user has made another window active meanwhile or another
 // program is in front.
 void ReturnActivation(HWND owner) {
-  State& s = TheState();
+  Activation& s = TheActivation();
   if (s.active != nullptr || !s.foreground) {
     return;
   }
   HWND next = CanActivate(owner) ? owner : nullptr;
   if (next == nullptr) {
-    const std::vector<HWND> tops = s.topLevels;
+    const std::vector<HWND> tops = TopLevels();
     for (HWND top : tops) {
       if (CanActivate(top)) {
         next = top;
@@ -89,7 +89,7 @@ class ModalScope {
       disabled_.push_back(owner);
     }
     if (allWindows) {
-      for (HWND top : TheState().topLevels) {
+      for (HWND top : TopLevels()) {
         if (top != owner && IsWindowEnabled(top) != FALSE) {
           disabled_.push_back(top);
         }

@@ -254,7 +254,7 @@ class Keyboard final : public IDirectInputDevice7A {
     if (window_ != nullptr) {
       return GetForegroundWindow() == window_;
     }
-    return user::TheState().foreground;
+    return user::TheActivation().foreground;
   }
 
   ULONG references_ = 1;

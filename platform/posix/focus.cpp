@@ -9,10 +9,15 @@
 
 namespace user {
 
+Activation& TheActivation() {
+  static auto* activation = new Activation;
+  return *activation;
+}
+
 namespace {
 
 void SendActivateApp(bool active) {
-  const std::vector<HWND> tops = TheState().topLevels;
+  const std::vector<HWND> tops = TopLevels();
   for (HWND top : tops) {
     Send(top, WM_ACTIVATEAPP, active ? TRUE : FALSE, 0);
   }
@@ -26,7 +31,7 @@ bool CanActivate(const Window* w, HWND leaving) {
 }  // namespace
 
 void ActivateWindow(HWND window, bool byMouse) {
-  State& s = TheState();
+  Activation& s = TheActivation();
   const HWND old = s.active;
   if (old == window) {
     return;
@@ -54,8 +59,9 @@ void ActivateWindow(HWND window, bool byMouse) {
     return;
   }
   // The active window comes to the top of the screen's z-order.
-  s.topLevels.erase(std::remove(s.topLevels.begin(), s.topLevels.end(), window), s.topLevels.end());
-  s.topLevels.insert(s.topLevels.begin(), window);
+  std::vector<HWND>& tops = TopLevels();
+  tops.erase(std::remove(tops.begin(), tops.end(), window), tops.end());
+  tops.insert(tops.begin(), window);
   if (!s.foreground) {
     s.foreground = true;
     SendActivateApp(true);
@@ -74,14 +80,13 @@ void ActivateWindow(HWND window, bool byMouse) {
 }
 
 void ActivateOther(HWND leaving) {
-  State& s = TheState();
   const Window* w = Peek(leaving);
   HWND next = nullptr;
   if (w != nullptr && CanActivate(Peek(w->owner), leaving)) {
     next = w->owner;
   }
   if (next == nullptr) {
-    for (HWND top : s.topLevels) {
+    for (HWND top : TopLevels()) {
       if (CanActivate(Peek(top), leaving)) {
         next = top;
         break;
@@ -95,7 +100,7 @@ void ActivateOther(HWND leaving) {
 }
 
 void ForgetWindow(HWND window) {
-  State& s = TheState();
+  Activation& s = TheActivation();
   if (s.active == window) {
     ActivateOther(window);
   }
@@ -113,7 +118,7 @@ using namespace user;
 
 HWND SetFocus(HWND window) {
   return OrOutOfMemory(HWND{}, [&]() -> HWND {
-    State& s = TheState();
+    Activation& s = TheActivation();
     const HWND old = s.focus;
     if (window == nullptr) {
       if (old != nullptr) {
@@ -151,11 +156,11 @@ HWND SetFocus(HWND window) {
   });
 }
 
-HWND GetFocus() { return Peek(TheState().focus) != nullptr ? TheState().focus : nullptr; }
+HWND GetFocus() { return Peek(TheActivation().focus) != nullptr ? TheActivation().focus : nullptr; }
 
 HWND SetActiveWindow(HWND window) {
   return OrOutOfMemory(HWND{}, [&]() -> HWND {
-    State& s = TheState();
+    Activation& s = TheActivation();
     const HWND old = s.active;
     if (window != nullptr) {
       Window* w = Find(window);
@@ -172,7 +177,9 @@ HWND SetActiveWindow(HWND window) {
   });
 }
 
-HWND GetActiveWindow() { return Peek(TheState().active) != nullptr ? TheState().active : nullptr; }
+HWND GetActiveWindow() {
+  return Peek(TheActivation().active) != nullptr ? TheActivation().active : nullptr;
+}
 
 BOOL SetForegroundWindow(HWND window) {
   return OrOutOfMemory(FALSE, [&]() -> BOOL {
@@ -185,13 +192,13 @@ BOOL SetForegroundWindow(HWND window) {
 }
 
 HWND GetForegroundWindow() {
-  const State& s = TheState();
+  const Activation& s = TheActivation();
   return s.foreground ? GetActiveWindow() : nullptr;
 }
 
 HWND SetCapture(HWND window) {
   return OrOutOfMemory(HWND{}, [&]() -> HWND {
-    State& s = TheState();
+    Activation& s = TheActivation();
     const HWND old = s.capture;
     if (window != nullptr && Find(window) == nullptr) {
       return nullptr;
@@ -207,7 +214,7 @@ HWND SetCapture(HWND window) {
 
 BOOL ReleaseCapture() {
   return OrOutOfMemory(FALSE, [&]() -> BOOL {
-    State& s = TheState();
+    Activation& s = TheActivation();
     const HWND old = s.capture;
     s.capture = nullptr;
     if (old != nullptr) {
@@ -218,7 +225,9 @@ BOOL ReleaseCapture() {
   });
 }
 
-HWND GetCapture() { return Peek(TheState().capture) != nullptr ? TheState().capture : nullptr; }
+HWND GetCapture() {
+  return Peek(TheActivation().capture) != nullptr ? TheActivation().capture : nullptr;
+}
 
 BOOL EnableWindow(HWND window, BOOL enable) {
   return OrOutOfMemory(FALSE, [&]() -> BOOL {
@@ -233,12 +242,12 @@ BOOL EnableWindow(HWND window, BOOL enable) {
     } else if (!enable) {
       // Asked to disable, a window is told to end any mode it is in, even
       // when it was disabled already.
-      Send(window, WM_CANCELMODE, 0, 0);
-      if ((w = Peek(window)) == nullptr || wasDisabled) {
+      w = SendAndPeek(window, WM_CANCELMODE, 0, 0);
+      if (w == nullptr || wasDisabled) {
         return wasDisabled ? TRUE : FALSE;
       }
       w->style |= WS_DISABLED;
-      const HWND focus = TheState().focus;
+      const HWND focus = TheActivation().focus;
       if (focus == window || IsChild(window, focus)) {
         SetFocus(nullptr);
       }

@@ -63,11 +63,6 @@ HeapRegistry& Heaps() {
   return *registry;
 }
 
-Heap* FindHeap(HeapRegistry& registry, HANDLE handle) {
-  auto* heap = static_cast<Heap*>(handle);
-  return registry.heaps.count(heap) != 0 ? heap : nullptr;
-}
-
 // One allocating call; true when the test hook says this one fails.
 bool AllocationFails(HeapRegistry& registry) {
   ++registry.allocations;
@@ -240,6 +235,24 @@ HANDLE FailOpen(DWORD error) {
 // ---------------------------------------------------------------------------
 // Heaps
 
+namespace {
+
+// Runs `work` on the heap that `handle` names, under the registry's lock. A
+// handle that names no heap fails the call with ERROR_INVALID_HANDLE.
+template <typename Result, typename Work>
+Result WithHeap(HANDLE handle, Result failure, Work&& work) {
+  HeapRegistry& registry = Heaps();
+  std::lock_guard<std::mutex> guard(registry.lock);
+  auto* heap = static_cast<Heap*>(handle);
+  if (registry.heaps.count(heap) == 0) {
+    lastError = ERROR_INVALID_HANDLE;
+    return failure;
+  }
+  return std::forward<Work>(work)(registry, *heap);
+}
+
+}  // namespace
+
 // Heaps always grow: the maximum size is not enforced, and the options only
 // matter to Win32's own allocator.
 HANDLE HeapCreate(DWORD, SIZE_T, SIZE_T) {
@@ -262,123 +275,102 @@ HANDLE HeapCreate(DWORD, SIZE_T, SIZE_T) {
 }
 
 BOOL HeapDestroy(HANDLE handle) {
-  HeapRegistry& registry = Heaps();
-  std::lock_guard<std::mutex> guard(registry.lock);
-  Heap* heap = FindHeap(registry, handle);
-  if (heap == nullptr || heap->process) {
-    lastError = ERROR_INVALID_HANDLE;
-    return FALSE;
-  }
-  registry.heaps.erase(heap);
-  for (auto& block : heap->blocks) {
-    std::free(block.first);
-  }
-  delete heap;
-  return TRUE;
+  return WithHeap(handle, FALSE, [](HeapRegistry& registry, Heap& heap) -> BOOL {
+    if (heap.process) {
+      lastError = ERROR_INVALID_HANDLE;
+      return FALSE;
+    }
+    registry.heaps.erase(&heap);
+    for (auto& block : heap.blocks) {
+      std::free(block.first);
+    }
+    delete &heap;
+    return TRUE;
+  });
 }
 
 LPVOID HeapAlloc(HANDLE handle, DWORD flags, SIZE_T bytes) {
-  HeapRegistry& registry = Heaps();
-  std::lock_guard<std::mutex> guard(registry.lock);
-  Heap* heap = FindHeap(registry, handle);
-  if (heap == nullptr) {
-    lastError = ERROR_INVALID_HANDLE;
-    return nullptr;
-  }
-  if (AllocationFails(registry) || bytes > kLargestBlock) {
-    return OutOfMemory();
-  }
-  // A zero-byte block is still a distinct block, as on Win32.
-  void* block = (flags & HEAP_ZERO_MEMORY) ? std::calloc(bytes ? bytes : 1, 1)
-                                           : std::malloc(bytes ? bytes : 1);
-  if (block == nullptr) {
-    return OutOfMemory();
-  }
-  try {
-    heap->blocks.emplace(block, bytes);
-  } catch (const std::bad_alloc&) {
-    std::free(block);
-    return OutOfMemory();
-  }
-  return block;
+  return WithHeap(handle, LPVOID{nullptr}, [&](HeapRegistry& registry, Heap& heap) -> LPVOID {
+    if (AllocationFails(registry) || bytes > kLargestBlock) {
+      return OutOfMemory();
+    }
+    // A zero-byte block is still a distinct block, as on Win32.
+    void* block = (flags & HEAP_ZERO_MEMORY) ? std::calloc(bytes ? bytes : 1, 1)
+                                             : std::malloc(bytes ? bytes : 1);
+    if (block == nullptr) {
+      return OutOfMemory();
+    }
+    try {
+      heap.blocks.emplace(block, bytes);
+    } catch (const std::bad_alloc&) {
+      std::free(block);
+      return OutOfMemory();
+    }
+    return block;
+  });
 }
 
 LPVOID HeapReAlloc(HANDLE handle, DWORD flags, LPVOID block, SIZE_T bytes) {
-  HeapRegistry& registry = Heaps();
-  std::lock_guard<std::mutex> guard(registry.lock);
-  Heap* heap = FindHeap(registry, handle);
-  if (heap == nullptr) {
-    lastError = ERROR_INVALID_HANDLE;
-    return nullptr;
-  }
-  auto it = heap->blocks.find(block);
-  if (it == heap->blocks.end()) {
-    lastError = ERROR_INVALID_PARAMETER;
-    return nullptr;
-  }
-  if (AllocationFails(registry) || bytes > kLargestBlock) {
-    return OutOfMemory();
-  }
-  SIZE_T oldSize = it->second;
-  // Shrinking keeps the block where it is; the allocation behind it is only
-  // ever larger than the recorded size.
-  if (bytes <= oldSize) {
-    it->second = bytes;
-    return block;
-  }
-  if (flags & HEAP_REALLOC_IN_PLACE_ONLY) {
-    return OutOfMemory();
-  }
-  void* moved = std::malloc(bytes);
-  if (moved == nullptr) {
-    return OutOfMemory();
-  }
-  try {
-    heap->blocks.emplace(moved, bytes);
-  } catch (const std::bad_alloc&) {
-    std::free(moved);
-    return OutOfMemory();
-  }
-  std::memcpy(moved, block, oldSize);
-  if (flags & HEAP_ZERO_MEMORY) {
-    std::memset(static_cast<char*>(moved) + oldSize, 0, bytes - oldSize);
-  }
-  heap->blocks.erase(block);  // `it` may have been invalidated by the emplace
-  std::free(block);
-  return moved;
+  return WithHeap(handle, LPVOID{nullptr}, [&](HeapRegistry& registry, Heap& heap) -> LPVOID {
+    auto it = heap.blocks.find(block);
+    if (it == heap.blocks.end()) {
+      lastError = ERROR_INVALID_PARAMETER;
+      return nullptr;
+    }
+    if (AllocationFails(registry) || bytes > kLargestBlock) {
+      return OutOfMemory();
+    }
+    SIZE_T oldSize = it->second;
+    // Shrinking keeps the block where it is; the allocation behind it is only
+    // ever larger than the recorded size.
+    if (bytes <= oldSize) {
+      it->second = bytes;
+      return block;
+    }
+    if (flags & HEAP_REALLOC_IN_PLACE_ONLY) {
+      return OutOfMemory();
+    }
+    void* moved = std::malloc(bytes);
+    if (moved == nullptr) {
+      return OutOfMemory();
+    }
+    try {
+      heap.blocks.emplace(moved, bytes);
+    } catch (const std::bad_alloc&) {
+      std::free(moved);
+      return OutOfMemory();
+    }
+    std::memcpy(moved, block, oldSize);
+    if (flags & HEAP_ZERO_MEMORY) {
+      std::memset(static_cast<char*>(moved) + oldSize, 0, bytes - oldSize);
+    }
+    heap.blocks.erase(block);  // `it` may have been invalidated by the emplace
+    std::free(block);
+    return moved;
+  });
 }
 
 BOOL HeapFree(HANDLE handle, DWORD, LPVOID block) {
-  HeapRegistry& registry = Heaps();
-  std::lock_guard<std::mutex> guard(registry.lock);
-  Heap* heap = FindHeap(registry, handle);
-  if (heap == nullptr) {
-    lastError = ERROR_INVALID_HANDLE;
-    return FALSE;
-  }
-  // Null, foreign and already freed blocks are refused, never touched.
-  if (heap->blocks.erase(block) == 0) {
-    lastError = ERROR_INVALID_PARAMETER;
-    return FALSE;
-  }
-  std::free(block);
-  return TRUE;
+  return WithHeap(handle, FALSE, [&](HeapRegistry&, Heap& heap) -> BOOL {
+    // Null, foreign and already freed blocks are refused, never touched.
+    if (heap.blocks.erase(block) == 0) {
+      lastError = ERROR_INVALID_PARAMETER;
+      return FALSE;
+    }
+    std::free(block);
+    return TRUE;
+  });
 }
 
 SIZE_T HeapSize(HANDLE handle, DWORD, LPCVOID block) {
-  HeapRegistry& registry = Heaps();
-  std::lock_guard<std::mutex> guard(registry.lock);
-  Heap* heap = FindHeap(registry, handle);
-  if (heap == nullptr) {
-    lastError = ERROR_INVALID_HANDLE;
-    return static_cast<SIZE_T>(-1);
-  }
-  auto it = heap->blocks.find(const_cast<LPVOID>(block));
-  if (it == heap->blocks.end()) {
-    lastError = ERROR_INVALID_PARAMETER;
-    return static_cast<SIZE_T>(-1);
-  }
-  return it->second;
+  return WithHeap(handle, static_cast<SIZE_T>(-1), [&](HeapRegistry&, Heap& heap) -> SIZE_T {
+    auto it = heap.blocks.find(const_cast<LPVOID>(block));
+    if (it == heap.blocks.end()) {
+      lastError = ERROR_INVALID_PARAMETER;
+      return static_cast<SIZE_T>(-1);
+    }
+    return it->second;
+  });
 }
 
 HANDLE GetProcessHeap() {

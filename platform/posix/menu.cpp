@@ -361,8 +361,8 @@ bool InputMenuCommand(HWND window, UINT id) {
            reinterpret_cast<LPARAM>(now.holder));
     }
     Send(window, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
-    Send(window, WM_EXITMENULOOP, FALSE, 0);
-    if (!chosen || Peek(window) == nullptr) {
+    const bool alive = SendAndPeek(window, WM_EXITMENULOOP, FALSE, 0) != nullptr;
+    if (!chosen || !alive) {
       return false;
     }
     PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, 0), 0);

@@ -197,8 +197,9 @@ bool Retrieve(QueuedInput* q) {
   }
   const HWND target = m.hwnd;
   const UINT mouse = q->event.message;
-  Send(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target), MAKELPARAM(q->event.hitTest, mouse));
-  if (!IsButtonDown(mouse) || Peek(target) == nullptr) {
+  const Window* after = SendAndPeek(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target),
+                                    MAKELPARAM(q->event.hitTest, mouse));
+  if (!IsButtonDown(mouse) || after == nullptr) {
     return true;
   }
   const HWND top = TopLevelOf(target);

@@ -283,8 +283,9 @@ void EraseNow(Window* w) {
   if (w->erasePending && w->updatePending) {
     HDC dc = MakeDc(w, true, w->update);
     w->erasePending = false;
-    const LRESULT erased = Send(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-    if ((w = Peek(window)) != nullptr) {
+    LRESULT erased = 0;
+    if ((w = SendAndPeek(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0, &erased)) !=
+        nullptr) {
       w->eraseUnhandled = erased == 0;
     }
     if (dc != nullptr) {
@@ -296,9 +297,9 @@ void EraseNow(Window* w) {
 void PaintNow(Window* w, bool children) {
   const HWND window = w->handle;
   if (IsVisibleTree(w) && (w->updatePending || w->internalPaint)) {
-    Send(window, WM_PAINT, 0, 0);
+    w = SendAndPeek(window, WM_PAINT, 0, 0);
   }
-  if (!children || (w = Peek(window)) == nullptr) {
+  if (!children || w == nullptr) {
     return;
   }
   const std::vector<HWND> list = w->children;
@@ -310,7 +311,7 @@ void PaintNow(Window* w, bool children) {
 }
 
 HWND NextWindowToPaint(HWND filter) {
-  for (HWND top : TheState().topLevels) {
+  for (HWND top : TopLevels()) {
     if (HWND found = FindPaint(top, filter)) {
       return found;
     }
@@ -374,7 +375,7 @@ BOOL RedrawWindow(HWND window, const RECT* update, HRGN, UINT flags) {
   return OrOutOfMemory(FALSE, [&]() -> BOOL {
     std::vector<HWND> targets;
     if (window == nullptr) {
-      targets = TheState().topLevels;
+      targets = TopLevels();
     } else {
       if (Find(window) == nullptr) {
         return FALSE;
@@ -429,13 +430,13 @@ HDC BeginPaint(HWND window, LPPAINTSTRUCT paint) {
     w->internalPaint = false;
     w->update = RECT{};
     HDC dc = MakeDc(w, true, area);
-    bool unhandled = false;
+    bool unhandled = w->eraseUnhandled;
     if (erase) {
-      unhandled = Send(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0) == 0;
-    } else if ((w = Peek(window)) != nullptr) {
-      unhandled = w->eraseUnhandled;
+      LRESULT erased = 0;
+      w = SendAndPeek(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0, &erased);
+      unhandled = erased == 0;
     }
-    if ((w = Peek(window)) != nullptr) {
+    if (w != nullptr) {
       w->eraseUnhandled = false;
     }
     std::memset(paint, 0, sizeof *paint);

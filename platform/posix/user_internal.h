@@ -1,6 +1,7 @@
-// State and helpers shared by the files of the window part (window.cpp,
-// focus.cpp, message.cpp, input.cpp, paint.cpp, menu.cpp, static_control.cpp,
-// resource.cpp). Nothing outside platform/posix includes this.
+// State and helpers shared by the files of the window part (window*.cpp,
+// position.cpp, default_proc.cpp, metrics.cpp, focus.cpp, message.cpp,
+// input.cpp, paint.cpp, menu.cpp, static_control.cpp, resource.cpp, dialog.cpp).
+// Nothing outside platform/posix includes this.
 //
 // One thread owns every window. Window records are found by handle; a record
 // that is destroyed leaves the handle table at once but stays in memory until
@@ -109,25 +110,27 @@ struct Window {
   HANDLE image = nullptr;
 };
 
-struct State {
+// The window table: every live record by handle, and destroyed records kept
+// until no message is being sent (window.cpp).
+struct WindowTable {
   std::map<HWND, std::unique_ptr<Window>> windows;
   std::vector<std::unique_ptr<Window>> graveyard;
-  std::vector<HWND> topLevels;  // z-order, topmost first
-  std::vector<std::unique_ptr<Class>> classes;
   uintptr_t nextHandle = 0x10020;
-  int sendDepth = 0;
+  int sendDepth = 0;  // window procedures running
+};
+WindowTable& TheWindowTable();
 
+// The top-level windows in z-order, topmost first (window.cpp).
+std::vector<HWND>& TopLevels();
+
+// Who has the keyboard focus, the activation and the mouse (focus.cpp).
+struct Activation {
   HWND focus = nullptr;
   HWND active = nullptr;
   HWND capture = nullptr;
   bool foreground = false;  // this program has the user's focus
-
-  bool displayTried = false;
-  bool displayOpen = false;
-  int defaultPlacements = 0;  // CW_USEDEFAULT windows placed so far
 };
-
-State& TheState();
+Activation& TheActivation();
 
 // The live window with that handle, or null. Find also sets the last error.
 Window* Peek(HWND window);
@@ -136,6 +139,7 @@ HWND TopLevelOf(HWND window);
 bool IsVisibleTree(const Window* window);  // it and all its ancestors have WS_VISIBLE
 bool IsEnabledTree(const Window* window);
 bool IsTopLevel(const Window* window);
+bool HasMenuBar(const Window* window);  // a top-level window with a menu
 
 // Frees destroyed records once no message is being sent.
 void ReapDestroyed();
@@ -158,11 +162,18 @@ bool ClipInTopClient(const Window* window, RECT* clip, POINT* origin);
 // The visible, enabled window under a screen point inside `top`, asking
 // WM_NCHITTEST as Win32 does; HTTRANSPARENT passes the point on.
 HWND WindowAtPoint(HWND top, POINT screen, int* hitTest);
+// The point lies in the rectangle (its right and bottom edges excluded).
+bool Contains(const RECT& r, POINT p);
 
 // Messages.
 LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Sends a message and gives back the window's record as it is afterwards:
+// null when the window was destroyed while the message ran. `result`, when
+// given, receives what the window procedure returned.
+Window* SendAndPeek(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                    LRESULT* result = nullptr);
 WPARAM SizeKind(const Window* window);  // WM_SIZE's kind for the window's state
-void SendSizeAndMove(Window* window);  // the WM_SIZE and WM_MOVE a window's state asks for
+void SendSizeAndMove(Window* window);   // the WM_SIZE and WM_MOVE a window's state asks for
 bool SetWindowPosInternal(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
 void MinMaxInfo(Window* window, MINMAXINFO* info);
 
@@ -217,7 +228,9 @@ COLORREF SysColor(int index);
 // is black; false for anything that is no such icon.
 bool IconDraw(HDC dc, int x, int y, HICON icon, int cx, int cy);
 
-// Classes registered by the layer itself.
+// Classes (window_class.cpp): the class of that name or atom, or null; the
+// classes registered by the layer itself are made on first use.
+Class* FindClass(LPCSTR name);
 void RegisterSystemClasses();
 LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

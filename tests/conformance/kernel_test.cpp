@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/win32.h"
+#include "tests/support/read_once.h"
 #include "tests/support/temp_files.h"
 
 #define EXPECT_LAST_ERROR(code) EXPECT_EQ(GetLastError(), static_cast<DWORD>(code))
@@ -163,14 +164,6 @@ class KernelFile : public ::testing::Test {
     return CloseHandle(handle);
   }
 
-  static std::string Read(HANDLE file, DWORD size) {
-    std::string text(size, '\0');
-    DWORD got = 12345;
-    EXPECT_TRUE(ReadFile(file, text.data(), size, &got, nullptr));
-    text.resize(got <= size ? got : 0);
-    return text;
-  }
-
   TempFolder folder_;
 
  private:
@@ -200,11 +193,11 @@ TEST_F(KernelFile, ReadGivesExactCountsThenShortThenNothing) {
   EXPECT_EQ(std::memcmp(buffer.data(), content.data() + 6912, 10000 - 6912), 0);
   // Memory beyond the count is left as it was.
   EXPECT_TRUE(AllBytesAre(buffer.data() + (10000 - 6912), 6912 + 16 - (10000 - 6912), 0xEE));
-  EXPECT_EQ(Read(file, 6912), "");
-  EXPECT_EQ(Read(file, 6912), "");
+  EXPECT_EQ(ReadOnce(file, 6912), "");
+  EXPECT_EQ(ReadOnce(file, 6912), "");
 
   Put("empty.scr", "");
-  EXPECT_EQ(Read(Open(Path("empty.scr"), GENERIC_READ, OPEN_EXISTING), 6912), "");
+  EXPECT_EQ(ReadOnce(Open(Path("empty.scr"), GENERIC_READ, OPEN_EXISTING), 6912), "");
 }
 
 TEST_F(KernelFile, MissingNamesAndFoldersAreNeverOpened) {
@@ -275,7 +268,7 @@ TEST_F(KernelFile, SharingReadKeepsWritersOut) {
   ASSERT_NE(reader, INVALID_HANDLE_VALUE);
   DWORD count = 0;  // each handle has its own position
   EXPECT_TRUE(WriteFile(writer, "XY", 2, &count, nullptr));
-  EXPECT_EQ(Read(reader, 8), "XYep me");
+  EXPECT_EQ(ReadOnce(reader, 8), "XYep me");
 }
 
 TEST_F(KernelFile, DispositionsKeepEmptyOrCreateTheFile) {
@@ -283,12 +276,12 @@ TEST_F(KernelFile, DispositionsKeepEmptyOrCreateTheFile) {
   const std::string old = Path("old.bin");
   HANDLE kept = Open(old, kReadWrite, OPEN_ALWAYS);
   ASSERT_NE(kept, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(Read(kept, 32), "old content");
+  EXPECT_EQ(ReadOnce(kept, 32), "old content");
   EXPECT_TRUE(Close(kept));
 
   HANDLE emptied = Open(old, kReadWrite, CREATE_ALWAYS);
   ASSERT_NE(emptied, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(Read(emptied, 32), "");
+  EXPECT_EQ(ReadOnce(emptied, 32), "");
   DWORD count = 0;
   EXPECT_TRUE(WriteFile(emptied, "new", 3, &count, nullptr));
   EXPECT_TRUE(Close(emptied));

@@ -9,10 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "platform/posix/testing.h"
 #include "platform/win32.h"
 
 namespace {
@@ -411,6 +413,74 @@ TEST_F(HeadlessTest, ActivationComesAndGoesWithTheUser) {
   }));
   HeadlessActivate(b);
   EXPECT_EQ(GetForegroundWindow(), b);
+}
+
+// A window procedure may destroy its window in any message that the layer
+// sends while it makes, moves, shows or minimizes the window. The call then
+// gives up: no record and no native window outlive the window.
+UINT destroyOn = 0;        // the message on which SelfDestroyingProc destroys its window
+HWND destroyed = nullptr;  // the window it destroyed
+
+LRESULT CALLBACK SelfDestroyingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == destroyOn) {
+    destroyOn = 0;
+    destroyed = window;
+    DestroyWindow(window);
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+TEST_F(HeadlessTest, AWindowDestroyedByItsProcedureMidCallLeavesNothingBehind) {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = SelfDestroyingProc;
+  wc.lpszClassName = "HeadlessSelfDestroying";
+  RegisterClassA(&wc);
+  auto make = [](DWORD visible) {
+    return CreateWindowExA(0, "HeadlessSelfDestroying", "", WS_OVERLAPPEDWINDOW | visible, 10, 10,
+                           200, 150, nullptr, nullptr, nullptr, nullptr);
+  };
+  auto create = [&] { make(WS_VISIBLE); };
+  auto move = [&] { SetWindowPos(make(WS_VISIBLE), nullptr, 30, 40, 250, 180, SWP_NOZORDER); };
+  auto show = [&] { ShowWindow(make(0), SW_SHOW); };
+  auto hide = [&] { ShowWindow(make(WS_VISIBLE), SW_HIDE); };
+  auto maximize = [&] { ShowWindow(make(WS_VISIBLE), SW_MAXIMIZE); };
+  auto restore = [&] {
+    HWND w = make(WS_VISIBLE);
+    ShowWindow(w, SW_MINIMIZE);
+    ShowWindow(w, SW_RESTORE);
+  };
+  const struct {
+    const char* call;
+    std::function<void()> act;
+    std::vector<UINT> messages;
+  } cases[] = {
+      {"CreateWindowExA",
+       create,
+       {WM_GETMINMAXINFO, WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE, WM_SHOWWINDOW,
+        WM_WINDOWPOSCHANGING, WM_ACTIVATE, WM_SETFOCUS, WM_ERASEBKGND, WM_WINDOWPOSCHANGED, WM_SIZE,
+        WM_MOVE}},
+      {"SetWindowPos", move, {WM_WINDOWPOSCHANGING, WM_NCCALCSIZE, WM_WINDOWPOSCHANGED}},
+      {"ShowWindow(SW_SHOW)", show, {WM_SHOWWINDOW, WM_WINDOWPOSCHANGING, WM_ACTIVATE}},
+      {"ShowWindow(SW_HIDE)", hide, {WM_SHOWWINDOW, WM_WINDOWPOSCHANGED, WM_ACTIVATE}},
+      {"ShowWindow(SW_MAXIMIZE)", maximize, {WM_GETMINMAXINFO, WM_NCCALCSIZE, WM_SIZE}},
+      {"ShowWindow(SW_RESTORE)", restore, {WM_QUERYOPEN}},
+  };
+  Pump();
+  const size_t before = PosixLiveWindows();
+  for (const auto& [call, act, messages] : cases) {
+    for (UINT message : messages) {
+      SCOPED_TRACE(std::string(call) + " destroyed on message " + std::to_string(message));
+      destroyOn = message;
+      destroyed = nullptr;
+      act();
+      Pump();
+      ASSERT_EQ(destroyOn, 0u) << "the message never came";
+      EXPECT_FALSE(IsWindow(destroyed));
+      EXPECT_FALSE(HeadlessWindow(destroyed).exists);
+      EXPECT_EQ(PosixLiveWindows(), before);
+      EXPECT_EQ(GetActiveWindow(), nullptr);
+    }
+  }
 }
 
 // ---------------------------------------------------------------------------

@@ -17,6 +17,7 @@
 
 #include "platform/posix/testing.h"
 #include "platform/win32.h"
+#include "tests/support/read_once.h"
 #include "tests/support/temp_files.h"
 
 #define EXPECT_LAST_ERROR(code) EXPECT_EQ(GetLastError(), static_cast<DWORD>(code))
@@ -140,15 +141,6 @@ class PosixKernelFile : public ::testing::Test {
     return handle;
   }
 
-  // The bytes one successful ReadFile of `size` gives.
-  static std::string Read(HANDLE file, DWORD size) {
-    std::string buffer(size, '\0');
-    DWORD got = 12345;
-    EXPECT_TRUE(ReadFile(file, buffer.data(), size, &got, nullptr));
-    buffer.resize(got <= size ? got : 0);
-    return buffer;
-  }
-
   TempFolder folder_;
   std::vector<HANDLE> open_;
 };
@@ -161,33 +153,33 @@ TEST_F(PosixKernelFile, FifoOpensAndReadsWithoutWaiting) {
 
   HANDLE reader = Open(fifo);
   ASSERT_NE(reader, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(Read(reader, 6912), "");
+  EXPECT_EQ(ReadOnce(reader, 6912), "");
   int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
   ASSERT_GE(writer, 0);
   ASSERT_EQ(write(writer, "abc", 3), 3);
-  EXPECT_EQ(Read(reader, 6912), "abc");
-  EXPECT_EQ(Read(reader, 6912), "");  // the writer is there but says nothing more
+  EXPECT_EQ(ReadOnce(reader, 6912), "abc");
+  EXPECT_EQ(ReadOnce(reader, 6912), "");  // the writer is there but says nothing more
   close(writer);
-  EXPECT_EQ(Read(reader, 6912), "");
+  EXPECT_EQ(ReadOnce(reader, 6912), "");
 }
 
 TEST_F(PosixKernelFile, FileTruncatedWhileOpenGivesShortReads) {
   const std::string path = Put("shrinking.scr", std::string(100, 'a') + std::string(9900, 'b'));
   HANDLE file = Open(path);
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(Read(file, 100), std::string(100, 'a'));
+  EXPECT_EQ(ReadOnce(file, 100), std::string(100, 'a'));
   ASSERT_EQ(truncate(path.c_str(), 150), 0);
-  EXPECT_EQ(Read(file, 6912), std::string(50, 'b'));
-  EXPECT_EQ(Read(file, 6912), "");
+  EXPECT_EQ(ReadOnce(file, 6912), std::string(50, 'b'));
+  EXPECT_EQ(ReadOnce(file, 6912), "");
   ASSERT_EQ(truncate(path.c_str(), 10), 0);  // below the position: still no failure
-  EXPECT_EQ(Read(file, 6912), "");
+  EXPECT_EQ(ReadOnce(file, 6912), "");
 }
 
 // Names are bytes: neither UTF-8 nor Windows separators are interpreted.
 TEST_F(PosixKernelFile, PathBytesAreHandedThroughUntouched) {
   HANDLE file = Open(Put("\xFF\xFE back\\slash.scr", "bytes"));
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(Read(file, 100), "bytes");
+  EXPECT_EQ(ReadOnce(file, 100), "bytes");
   EXPECT_EQ(Open(folder_.PathOf("\xFF\xFE back/slash.scr")), INVALID_HANDLE_VALUE);
   EXPECT_LAST_ERROR(ERROR_PATH_NOT_FOUND);
 }
