@@ -122,8 +122,6 @@ struct State {
   HWND capture = nullptr;
   bool foreground = false;  // this program has the user's focus
 
-  bool displayTried = false;
-  bool displayOpen = false;
   int defaultPlacements = 0;  // CW_USEDEFAULT windows placed so far
 };
 
@@ -220,8 +218,5 @@ bool IconDraw(HDC dc, int x, int y, HICON icon, int cx, int cy);
 // Classes registered by the layer itself.
 void RegisterSystemClasses();
 LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Display access with the one-line message when there is none.
-bool DisplayReady();
 
 }  // namespace user

@@ -267,18 +267,6 @@ void RegisterSystemClasses() {
   TheState().classes.push_back(std::move(cls));
 }
 
-bool DisplayReady() {
-  State& s = TheState();
-  if (!s.displayTried) {
-    s.displayTried = true;
-    s.displayOpen = DisplayOpen();
-    if (!s.displayOpen) {
-      std::fprintf(stderr, "kelpie: no display could be opened\n");
-    }
-  }
-  return s.displayOpen;
-}
-
 }  // namespace user
 
 using namespace user;
@@ -509,7 +497,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
       }
       owner = TopLevelOf(parent);
     }
-    if (!DisplayReady()) {
+    if (!DisplayOpen()) {
       SetLastError(ERROR_NO_SYSTEM_RESOURCES);
       return nullptr;
     }
@@ -1986,7 +1974,7 @@ LRESULT DefFrameProcA(HWND window, HWND, UINT message, WPARAM wParam, LPARAM lPa
 int GetSystemMetrics(int index) {
   LONG screenWidth = 1024;
   LONG screenHeight = 768;
-  if (DisplayReady()) {
+  if (DisplayOpen()) {
     DisplayScreenSize(&screenWidth, &screenHeight);
   }
   const int cx = static_cast<int>(screenWidth);
