@@ -53,12 +53,13 @@ struct DisplayFileRequest {
   std::string extension;  // added to a name typed without one (no point); may be empty
   DWORD flags;            // the OFN_ flags; OFN_ALLOWMULTISELECT lets several files be chosen
 };
-struct DisplayOperations {
-  const char* name;  // "gtk", "headless": for messages
 
-  // Connects to the screen. Called once, before the first window is made and
-  // before screen metrics are first needed. False: there is no screen, and
-  // no window can be made. Null: the same as false.
+// A display's operations. Every entry may be null; its comment says what the
+// layer does then.
+struct DisplayOperations {
+  // Connects to the screen. Called once after DisplayUse, before the first
+  // window is made and before screen metrics are first needed. False: there
+  // is no screen, and no window can be made. Null: the same as false.
   bool (*open)();
 
   // The screen's size in pixels (after a successful open). Null: 1024x768.

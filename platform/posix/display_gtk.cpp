@@ -410,7 +410,6 @@ bool Wait(DWORD milliseconds, const char*) {
 const DisplayOperations& GtkDisplay() {
   namespace ops = gtk_display::ops;
   static constexpr DisplayOperations kTable{
-      .name = "gtk",
       .open = ops::Open,
       .screenSize = ops::ScreenSize,
       .createWindow = ops::CreateWindow,

@@ -309,7 +309,6 @@ bool Wait(DWORD milliseconds, const char* waiter) {
 
 const DisplayOperations& HeadlessDisplay() {
   static constexpr DisplayOperations kTable{
-      .name = "headless",
       .open = ops::Open,
       .screenSize = ops::ScreenSize,
       .createWindow = ops::CreateWindow,

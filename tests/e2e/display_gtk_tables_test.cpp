@@ -151,7 +151,7 @@ TEST(GtkFilePatterns, EmptyPatternsAreDropped) {
 // It keeps the layer's pixels to draw from, so a left-out releasePixels or
 // destroyWindow would leave it reading freed memory.
 TEST(GtkDisplayTable, FillsEveryOperationBesideTheHeadlessDisplay) {
-  EXPECT_STREQ(DisplayInUse().name, "headless");  // as a test program starts
+  EXPECT_EQ(&DisplayInUse(), &HeadlessDisplay());  // as a test program starts
   const DisplayOperations& d = GtkDisplay();
   const bool filled[] = {
       d.open != nullptr,           d.screenSize != nullptr,     d.createWindow != nullptr,
@@ -166,7 +166,6 @@ TEST(GtkDisplayTable, FillsEveryOperationBesideTheHeadlessDisplay) {
   for (size_t i = 0; i < std::size(filled); ++i) {
     EXPECT_TRUE(filled[i]) << "operation " << i << " in declaration order";
   }
-  EXPECT_STREQ(d.name, "gtk");
   EXPECT_NE(d.present, HeadlessDisplay().present);
 }
 
