@@ -131,7 +131,7 @@ class ModalScope {
 
 ModalEnd RunModal(ModalDialog* dialog, HWND owner, const char* waiter,
                   const std::function<bool()>& show, bool allWindows) {
-  if (!DisplayReady() || !show()) {
+  if (!DisplayOpen() || !show()) {
     return ModalEnd::kNotShown;
   }
   std::optional<ModalScope> scope;

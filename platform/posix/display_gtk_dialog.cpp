@@ -1,19 +1,19 @@
 // The GTK display's modal dialogs.
 //
-// Implements (display.h): DisplayShowMessageBox (a GtkMessageDialog: the
+// Implements (DisplayOperations, display.h): showMessageBox (a GtkMessageDialog: the
 // caption, the text, the buttons asked for in their order with their ids as
 // responses, the default button focused, the icon of the MB_ICON style;
 // Escape and the close box reported as such, the close box offered only
-// where the box may be closed), DisplayShowFileDialog (a
+// where the box may be closed), showFileDialog (a
 // GtkFileChooserDialog for opening or saving, one kept hidden between
 // dialogs: the title, the type list with its entry in use, the folder or the
 // current directory, the proposed name, several files where
 // OFN_ALLOWMULTISELECT asks, the overwrite question where OFN_OVERWRITEPROMPT
-// does), DisplayRefuseFile (a message over the
-// chooser, which stays up), DisplayCloseDialog. Both are modal and
+// does), refuseFile (a message over the
+// chooser, which stays up), closeDialog. Both are modal and
 // transient for their owner's window; none runs a loop of its own: the
 // user's answer is reported through InputMessageBoxAction or
-// InputFileDialogAnswer while the layer waits in DisplayWait. Paths are
+// InputFileDialogAnswer while the layer waits in wait. Paths are
 // handed back as the file system's bytes, never as URIs or display names.
 
 #include <memory>
@@ -30,7 +30,7 @@ namespace gtk_display {
 namespace {
 
 struct OpenDialog {
-  GtkWidget* widget = nullptr;  // a reference of ours: valid until DisplayCloseDialog
+  GtkWidget* widget = nullptr;  // a reference of ours: valid until closeDialog
   bool box = false;
   std::vector<GtkFileFilter*> filters;  // the type list, in order
   size_t filter = 0;                    // the entry in use as it opened
@@ -75,7 +75,7 @@ GtkWindow* ParentFor(HWND owner) {
 gboolean KeepUntilClosed(GtkWidget*, GdkEvent*, gpointer) { return TRUE; }
 
 // The dialog joins the stack, holding it against a destroy from elsewhere
-// (destroy-with-parent) until DisplayCloseDialog.
+// (destroy-with-parent) until closeDialog.
 void Push(OpenDialog d) {
   g_object_ref(d.widget);
   Dialogs().push_back(std::move(d));
@@ -202,7 +202,7 @@ void OnFileResponse(GtkDialog* dialog, gint response, gpointer) {
 }
 
 // The spare chooser when it is free, else a new one; either answers through
-// OnFileResponse and stays until DisplayCloseDialog.
+// OnFileResponse and stays until closeDialog.
 GtkWidget* FreeChooser() {
   if (spareChooser != nullptr) {
     GtkWidget* chooser = spareChooser;
@@ -238,12 +238,10 @@ void PutAwayChooser(GtkWidget* chooser) {
 
 }  // namespace
 
-}  // namespace gtk_display
+namespace ops {
 
-using namespace gtk_display;
-
-bool DisplayShowMessageBox(const DisplayMessageBoxRequest& request) {
-  if (!DisplayOpen() || request.buttons.empty()) {
+bool ShowMessageBox(const DisplayMessageBoxRequest& request) {
+  if (!Open() || request.buttons.empty()) {
     return false;
   }
   GtkWindow* parent = ParentFor(request.owner);
@@ -275,16 +273,16 @@ bool DisplayShowMessageBox(const DisplayMessageBoxRequest& request) {
   return true;
 }
 
-bool DisplayShowFileDialog(const DisplayFileRequest& request) {
-  if (!DisplayOpen()) {
+bool ShowFileDialog(const DisplayFileRequest& request) {
+  if (!Open()) {
     return false;
   }
   GtkWindow* parent = ParentFor(request.owner);
   GtkWidget* dialog = FreeChooser();
   GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
   gtk_window_set_title(GTK_WINDOW(dialog), Utf8FromAnsi(request.title).c_str());
-  gtk_file_chooser_set_action(chooser, request.save ? GTK_FILE_CHOOSER_ACTION_SAVE
-                                                    : GTK_FILE_CHOOSER_ACTION_OPEN);
+  gtk_file_chooser_set_action(
+      chooser, request.save ? GTK_FILE_CHOOSER_ACTION_SAVE : GTK_FILE_CHOOSER_ACTION_OPEN);
   if (GtkWidget* accept =
           gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT)) {
     gtk_button_set_label(GTK_BUTTON(accept), request.save ? "_Save" : "_Open");
@@ -335,7 +333,7 @@ bool DisplayShowFileDialog(const DisplayFileRequest& request) {
   return true;
 }
 
-void DisplayRefuseFile(const std::string& path, const char* why) {
+void RefuseFile(const std::string& path, const char* why) {
   if (Dialogs().empty() || Dialogs().back().box) {
     return;
   }
@@ -344,7 +342,7 @@ void DisplayRefuseFile(const std::string& path, const char* why) {
   g_free(name);
 }
 
-void DisplayCloseDialog() {
+void CloseDialog() {
   if (Dialogs().empty()) {
     return;
   }
@@ -363,3 +361,7 @@ void DisplayCloseDialog() {
     g_object_unref(filter);
   }
 }
+
+}  // namespace ops
+
+}  // namespace gtk_display

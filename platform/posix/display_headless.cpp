@@ -1,14 +1,12 @@
 // The headless display: a screen in memory, driven by tests.
 //
-// Implements (display.h): DisplayOpen, DisplayScreenSize,
-// DisplayCreateWindow, DisplaySetGeometry, DisplayShowWindow,
-// DisplayActivateWindow, DisplaySetTitle, DisplaySetMenu, DisplayPresent
-// (a copy of each window's pixels, as a screen keeps them),
-// DisplayDestroyWindow, DisplaySetCursor, DisplayMovePointer,
-// DisplayCapturePointer, DisplayWait (gives a dialog that is up its queued
-// answer, else runs the test's queued steps), DisplayShowMessageBox,
-// DisplayShowFileDialog, DisplayRefuseFile, DisplayCloseDialog (recorded for
-// the test to read).
+// Implements (DisplayOperations, display.h): open, screenSize,
+// createWindow, setGeometry, showWindow, activateWindow, setTitle, setMenu,
+// present (a copy of each window's pixels, as a screen keeps them),
+// destroyWindow, setCursor, movePointer, capturePointer, wait (gives a
+// dialog that is up its queued answer, else runs the test's queued steps),
+// showMessageBox, showFileDialog, refuseFile, closeDialog (recorded for the
+// test to read). Leaves out releasePixels: it keeps no pointer to them.
 // Test interface: headless.h.
 
 #include <cstdio>
@@ -132,17 +130,20 @@ bool AnswerDialog() {
 }  // namespace
 
 // ---------------------------------------------------------------------------
-// display.h
+// The operations
 
-bool DisplayOpen() { return true; }
+// Named apart: several share a name with a Win32 call.
+namespace {
+namespace ops {
 
-void DisplayScreenSize(LONG* width, LONG* height) {
+bool Open() { return true; }
+
+void ScreenSize(LONG* width, LONG* height) {
   *width = TheScreen().width;
   *height = TheScreen().height;
 }
 
-bool DisplayCreateWindow(HWND window, LPCSTR title, DWORD, DWORD, const RECT& outer,
-                         const RECT& client) {
+bool CreateWindow(HWND window, LPCSTR title, DWORD, DWORD, const RECT& outer, const RECT& client) {
   NativeWindow& w = TheScreen().windows[window];
   w.state.exists = true;
   w.state.title = title != nullptr ? title : "";
@@ -151,35 +152,35 @@ bool DisplayCreateWindow(HWND window, LPCSTR title, DWORD, DWORD, const RECT& ou
   return true;
 }
 
-void DisplaySetGeometry(HWND window, const RECT& outer, const RECT& client) {
+void SetGeometry(HWND window, const RECT& outer, const RECT& client) {
   if (NativeWindow* w = Native(window)) {
     w->state.outer = outer;
     w->state.client = client;
   }
 }
 
-void DisplayShowWindow(HWND window, int state) {
+void ShowWindow(HWND window, int state) {
   if (NativeWindow* w = Native(window)) {
     w->state.shown = state;
   }
 }
 
-void DisplayActivateWindow(HWND window) { TheScreen().front = window; }
+void ActivateWindow(HWND window) { TheScreen().front = window; }
 
-void DisplaySetTitle(HWND window, LPCSTR title) {
+void SetTitle(HWND window, LPCSTR title) {
   if (NativeWindow* w = Native(window)) {
     w->state.title = title != nullptr ? title : "";
   }
 }
 
-void DisplaySetMenu(HWND window, HMENU menu) {
+void SetMenu(HWND window, HMENU menu) {
   if (NativeWindow* w = Native(window)) {
     w->state.menu = menu;
   }
 }
 
-void DisplayPresent(HWND window, const DWORD* pixels, LONG width, LONG height, LONG stride,
-                    const RECT& dirty) {
+void Present(HWND window, const DWORD* pixels, LONG width, LONG height, LONG stride,
+             const RECT& dirty) {
   NativeWindow* w = Native(window);
   if (w == nullptr || pixels == nullptr) {
     return;
@@ -210,7 +211,7 @@ void DisplayPresent(HWND window, const DWORD* pixels, LONG width, LONG height, L
   }
 }
 
-void DisplayDestroyWindow(HWND window) {
+void DestroyWindow(HWND window) {
   Screen& s = TheScreen();
   s.windows.erase(window);
   if (s.front == window) {
@@ -221,13 +222,13 @@ void DisplayDestroyWindow(HWND window) {
   }
 }
 
-void DisplaySetCursor(UINT shape) { TheScreen().cursor = shape; }
+void SetCursor(UINT shape) { TheScreen().cursor = shape; }
 
-void DisplayMovePointer(POINT screen) { TheScreen().pointer = screen; }
+void MovePointer(POINT screen) { TheScreen().pointer = screen; }
 
-void DisplayCapturePointer(HWND window) { TheScreen().captured = window; }
+void CapturePointer(HWND window) { TheScreen().captured = window; }
 
-bool DisplayShowMessageBox(const DisplayMessageBoxRequest& request) {
+bool ShowMessageBox(const DisplayMessageBoxRequest& request) {
   Screen& s = TheScreen();
   HeadlessMessageBoxRecord& r = s.lastBox;
   r.shown += 1;
@@ -243,7 +244,7 @@ bool DisplayShowMessageBox(const DisplayMessageBoxRequest& request) {
   return true;
 }
 
-bool DisplayShowFileDialog(const DisplayFileRequest& request) {
+bool ShowFileDialog(const DisplayFileRequest& request) {
   Screen& s = TheScreen();
   HeadlessFileDialogRecord& r = s.lastFile;
   r.shown += 1;
@@ -262,14 +263,14 @@ bool DisplayShowFileDialog(const DisplayFileRequest& request) {
   return true;
 }
 
-void DisplayRefuseFile(const std::string& path, const char* why) {
+void RefuseFile(const std::string& path, const char* why) {
   Screen& s = TheScreen();
   if (!s.dialogs.empty() && !s.dialogs.back().box && s.dialogs.back().number == s.lastFile.shown) {
     s.lastFile.refused.emplace_back(path, why != nullptr ? why : "");
   }
 }
 
-void DisplayCloseDialog() {
+void CloseDialog() {
   Screen& s = TheScreen();
   if (s.dialogs.empty()) {
     return;
@@ -283,7 +284,7 @@ void DisplayCloseDialog() {
   }
 }
 
-bool DisplayWait(DWORD milliseconds, const char* waiter) {
+bool Wait(DWORD milliseconds, const char* waiter) {
   Screen& s = TheScreen();
   if (AnswerDialog()) {
     return true;
@@ -301,6 +302,34 @@ bool DisplayWait(DWORD milliseconds, const char* waiter) {
   s.steps.pop_front();
   step();
   return true;
+}
+
+}  // namespace ops
+}  // namespace
+
+const DisplayOperations& HeadlessDisplay() {
+  static constexpr DisplayOperations kTable{
+      .open = ops::Open,
+      .screenSize = ops::ScreenSize,
+      .createWindow = ops::CreateWindow,
+      .setGeometry = ops::SetGeometry,
+      .showWindow = ops::ShowWindow,
+      .activateWindow = ops::ActivateWindow,
+      .setTitle = ops::SetTitle,
+      .setMenu = ops::SetMenu,
+      .present = ops::Present,
+      .releasePixels = nullptr,  // a present copies the pixels
+      .destroyWindow = ops::DestroyWindow,
+      .setCursor = ops::SetCursor,
+      .movePointer = ops::MovePointer,
+      .capturePointer = ops::CapturePointer,
+      .wait = ops::Wait,
+      .showMessageBox = ops::ShowMessageBox,
+      .showFileDialog = ops::ShowFileDialog,
+      .refuseFile = ops::RefuseFile,
+      .closeDialog = ops::CloseDialog,
+  };
+  return kTable;
 }
 
 // ---------------------------------------------------------------------------

@@ -18,7 +18,12 @@
 #include <utility>
 #include <vector>
 
+#include "platform/posix/display.h"
 #include "platform/posix/user.h"
+
+// The headless display's operations (every one but releasePixels, as it
+// keeps no pointer to presented pixels); install with DisplayUse.
+const DisplayOperations& HeadlessDisplay();
 
 // The screen's size; takes effect for windows made after the call.
 void HeadlessSetScreenSize(LONG width, LONG height);
@@ -94,7 +99,7 @@ struct HeadlessWindowState {
   RECT outer{};
   RECT client{};
   HMENU menu = nullptr;
-  int presents = 0;  // DisplayPresent calls so far
+  int presents = 0;  // presents so far
 };
 HeadlessWindowState HeadlessWindow(HWND window);
 // The top-level window the display last brought to the front.

@@ -1,34 +1,14 @@
 // System metrics and parameters, and the display they are measured on.
 
-#include <cstdio>
-
 #include "platform/posix/display.h"
 #include "platform/posix/user_internal.h"
-
-namespace user {
-
-bool DisplayReady() {
-  // The display is opened once, on first need; a failure is reported once.
-  static bool tried = false;
-  static bool open = false;
-  if (!tried) {
-    tried = true;
-    open = DisplayOpen();
-    if (!open) {
-      std::fprintf(stderr, "kelpie: no display could be opened\n");
-    }
-  }
-  return open;
-}
-
-}  // namespace user
 
 using namespace user;
 
 int GetSystemMetrics(int index) {
   LONG screenWidth = 1024;
   LONG screenHeight = 768;
-  if (DisplayReady()) {
+  if (DisplayOpen()) {
     DisplayScreenSize(&screenWidth, &screenHeight);
   }
   const int cx = static_cast<int>(screenWidth);

@@ -241,6 +241,10 @@ void SurfaceFollowClient(Window* top) {
     return;
   }
   if (width != surface->view.width || height != surface->view.height) {
+    // The display may be reading the pixels it was last shown.
+    if (top->native) {
+      DisplayReleasePixels(top->handle);
+    }
     surface->Resize(width, height);
   }
   // Contexts that are out keep drawing where their windows now are.

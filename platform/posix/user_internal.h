@@ -234,7 +234,4 @@ Class* FindClass(LPCSTR name);
 void RegisterSystemClasses();
 LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Display access with the one-line message when there is none.
-bool DisplayReady();
-
 }  // namespace user

@@ -500,7 +500,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     if (!FindRelations(style, parent, &parentWindow, &owner)) {
       return nullptr;
     }
-    if (!DisplayReady()) {
+    if (!DisplayOpen()) {
       SetLastError(ERROR_NO_SYSTEM_RESOURCES);
       return nullptr;
     }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/posix/display_gtk.h"
 #include "platform/win32.h"
 // After our types, so that GLib keeps our TRUE and FALSE.
 #include <gtk/gtk.h>
@@ -66,6 +67,7 @@ BOOL OpenAndEscape() {
 }
 
 TEST(GtkFileDialog, EscapeCancelsAndTheChooserServesTheNextDialog) {
+  DisplayUse(&GtkDisplay());
   EXPECT_FALSE(OpenAndEscape());
   EXPECT_EQ(CommDlgExtendedError(), 0u);  // a cancel, not a failure
   ASSERT_NE(seen.chooser, nullptr);

@@ -1,6 +1,7 @@
 // The GTK display's translations, without a screen: what GTK is handed for
 // our ANSI text and menu labels, the scan codes the layer gets for X keys,
-// and which file names the type list's patterns let through.
+// and which file names the type list's patterns let through; and its table
+// of operations beside the headless one in one program.
 
 #include <fnmatch.h>
 #include <gdk/gdkkeysyms.h>
@@ -9,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/display_gtk.h"
 #include "platform/posix/display_gtk_internal.h"
+#include "platform/posix/headless.h"
 
 namespace {
 
@@ -143,6 +146,27 @@ TEST(GtkFilePatterns, EmptyPatternsAreDropped) {
   EXPECT_TRUE(GlobPatterns(";; ;").empty());
   EXPECT_EQ(GlobPatterns(";*.scr;;").size(), 1u);
   EXPECT_TRUE(Lists(GlobPatterns(" *.scr ;"), "a.scr"));
+}
+
+// It keeps the layer's pixels to draw from, so a left-out releasePixels or
+// destroyWindow would leave it reading freed memory.
+TEST(GtkDisplayTable, FillsEveryOperationBesideTheHeadlessDisplay) {
+  EXPECT_EQ(&DisplayInUse(), &HeadlessDisplay());  // as a test program starts
+  const DisplayOperations& d = GtkDisplay();
+  const bool filled[] = {
+      d.open != nullptr,           d.screenSize != nullptr,     d.createWindow != nullptr,
+      d.setGeometry != nullptr,    d.showWindow != nullptr,     d.activateWindow != nullptr,
+      d.setTitle != nullptr,       d.setMenu != nullptr,        d.present != nullptr,
+      d.releasePixels != nullptr,  d.destroyWindow != nullptr,  d.setCursor != nullptr,
+      d.movePointer != nullptr,    d.capturePointer != nullptr, d.wait != nullptr,
+      d.showMessageBox != nullptr, d.showFileDialog != nullptr, d.refuseFile != nullptr,
+      d.closeDialog != nullptr,
+  };
+
+  for (size_t i = 0; i < std::size(filled); ++i) {
+    EXPECT_TRUE(filled[i]) << "operation " << i << " in declaration order";
+  }
+  EXPECT_NE(d.present, HeadlessDisplay().present);
 }
 
 }  // namespace

@@ -1,14 +1,16 @@
 // The headless display and what our layer makes of a user's input: keys by
 // scan code, clicks and double clicks reaching the window under the point,
 // the close box, menu choices, moves and sizes by the window manager, the
-// pixels the screen shows, and the scripted steps that stand in for a user
-// while the thread waits.
+// pixels the screen shows, the scripted steps that stand in for a user while
+// the thread waits, and what the layer does for operations a display leaves
+// out.
 
 #include "platform/posix/headless.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <string>
@@ -608,6 +610,78 @@ TEST_F(HeadlessTest, BlockingWithNoStepLeftFailsWithTheWaitingCall) {
   }
   HeadlessSetBlockedHook(previous);
   EXPECT_EQ(waiter, "GetMessageA");
+}
+
+// ---------------------------------------------------------------------------
+// A display that leaves operations out: the headless one with entries removed
+
+class PartialDisplayTest : public HeadlessTest {
+ protected:
+  void SetUp() override {
+    HeadlessTest::SetUp();
+    partial_ = HeadlessDisplay();
+  }
+  void TearDown() override {
+    DisplayUse(&HeadlessDisplay());
+    HeadlessSetScreenSize(1024, 768);
+    HeadlessTest::TearDown();
+  }
+  DisplayOperations partial_{};
+};
+
+TEST_F(PartialDisplayTest, WithoutOpenThereIsNoDisplayAndNoWindowOrBox) {
+  partial_.open = nullptr;
+  DisplayUse(&partial_);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(CreateWindowExA(0, "HeadlessPlain", "Top", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                            nullptr, nullptr, nullptr),
+            nullptr);
+  EXPECT_EQ(MessageBoxA(nullptr, "text", "caption", MB_OK), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "kelpie: no display could be opened\n");
+
+  // Another display is opened afresh.
+  DisplayUse(&HeadlessDisplay());
+  EXPECT_NE(Top(), nullptr);
+}
+
+TEST_F(PartialDisplayTest, LeftOutOperationsDoNothingOrAnswerTheirDefault) {
+  partial_.screenSize = nullptr;
+  partial_.setTitle = nullptr;
+  partial_.present = nullptr;
+  partial_.setCursor = nullptr;
+  partial_.showMessageBox = nullptr;
+  DisplayUse(&partial_);
+  HeadlessSetScreenSize(640, 480);
+  EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 1024);
+  EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 768);
+
+  HWND w = Top();
+  ASSERT_NE(w, nullptr);
+  EXPECT_TRUE(SetWindowTextA(w, "Renamed"));
+  EXPECT_EQ(HeadlessWindow(w).title, "Top");
+  paintColours[w] = RGB(255, 0, 0);
+  InvalidateRect(w, nullptr, TRUE);
+  Pump();
+  EXPECT_EQ(HeadlessWindow(w).presents, 0);
+  const UINT shape = HeadlessCursorShape();
+  SetCursor(LoadCursorA(nullptr, shape == 32513 ? IDC_ARROW : IDC_IBEAM));
+  EXPECT_EQ(HeadlessCursorShape(), shape);
+  HeadlessAnswerMessageBox(IDOK);
+  EXPECT_EQ(MessageBoxA(w, "text", "caption", MB_OK), 0);
+  EXPECT_EQ(HeadlessLastMessageBox().shown, 0);
+  HeadlessClearAnswers();
+}
+
+TEST_F(PartialDisplayTest, WithoutWaitATimedWaitSleepsAndAnEndlessOneStops) {
+  partial_.wait = nullptr;
+  DisplayUse(&partial_);
+  HeadlessAddStep([] { HeadlessKeyPress(0x39); });  // never run: nothing waits on the display
+  const auto before = std::chrono::steady_clock::now();
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 30, QS_ALLINPUT),
+            static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(30));
+  EXPECT_EQ(HeadlessStepsLeft(), 1u);
+  EXPECT_DEATH(WaitMessage(), "WaitMessage would wait for ever: no display reports anything");
 }
 
 }  // namespace
