@@ -133,7 +133,8 @@ void BM_MemsetPicture(benchmark::State& state) {
     benchmark::DoNotOptimize(image.data());
     benchmark::ClobberMemory();
   }
-  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(image.size() * sizeof image[0]));
+  state.SetBytesProcessed(state.iterations() *
+                          static_cast<int64_t>(image.size() * sizeof image[0]));
 }
 BENCHMARK(BM_MemsetPicture)->Unit(benchmark::kMicrosecond);
 

@@ -361,8 +361,7 @@ struct Painter {
 
   // The pixels that are the context's.
   RECT Drawable() const {
-    return RECT{std::max<LONG>(b->clipLeft, 0), std::max<LONG>(b->clipTop, 0), b->width,
-                b->height};
+    return RECT{std::max<LONG>(b->clipLeft, 0), std::max<LONG>(b->clipTop, 0), b->width, b->height};
   }
   // The pixels of [left, right) x [top, bottom) that are the context's.
   RECT Clip(int64_t left, int64_t top, int64_t right, int64_t bottom) const {

@@ -157,7 +157,7 @@ HWND WindowAtPoint(HWND top, POINT screen, int* hitTest);
 // Messages.
 LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 WPARAM SizeKind(const Window* window);  // WM_SIZE's kind for the window's state
-void SendSizeAndMove(Window* window);  // the WM_SIZE and WM_MOVE a window's state asks for
+void SendSizeAndMove(Window* window);   // the WM_SIZE and WM_MOVE a window's state asks for
 bool SetWindowPosInternal(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
 void MinMaxInfo(Window* window, MINMAXINFO* info);
 
