@@ -13,6 +13,7 @@
 #include "platform/posix/gdi_internal.h"
 #include "platform/posix/kernel.h"
 #include "platform/posix/out_of_memory.h"
+#include "platform/posix/rect.h"
 #include "platform/posix/testing.h"
 #include "platform/win32.h"
 
@@ -352,40 +353,42 @@ uint32_t Rop2(int rop, uint32_t pen, uint32_t dst) {
 }
 
 // Where a context draws: its bitmap with a pixel value and raster operation.
+// Each operation clips its boxes once; the row routines then take every
+// pixel they are given.
 struct Painter {
   const Bitmap* b;
   int rop;
 
-  bool Inside(int64_t x, int64_t y) const {
-    return x >= 0 && y >= 0 && x >= b->clipLeft && y >= b->clipTop && x < b->width && y < b->height;
+  // The pixels that are the context's.
+  RECT Drawable() const {
+    return RECT{std::max<LONG>(b->clipLeft, 0), std::max<LONG>(b->clipTop, 0), b->width, b->height};
   }
-  void Plot(int64_t x, int64_t y, uint32_t raw) const {
-    if (Inside(x, y)) {
-      WriteRaw(*b, x, y, Rop2(rop, raw, ReadRaw(*b, x, y)) & PixelMask(*b));
-    }
+  // The pixels of [left, right) x [top, bottom) that are the context's.
+  RECT Clip(int64_t left, int64_t top, int64_t right, int64_t bottom) const {
+    return user::Clipped(left, top, right, bottom, Drawable());
   }
-  // Pixels [left, right) x [top, bottom), clipped.
-  void Fill(int64_t left, int64_t top, int64_t right, int64_t bottom, uint32_t raw) const {
-    left = std::max<int64_t>({left, 0, b->clipLeft});
-    top = std::max<int64_t>({top, 0, b->clipTop});
-    right = std::min<int64_t>(right, b->width);
-    bottom = std::min<int64_t>(bottom, b->height);
+  // Every pixel of `area`, which lies within Drawable().
+  void Fill(const RECT& area, uint32_t raw) const {
+    const uint32_t pixel = raw & PixelMask(*b);
     if (rop == R2_COPYPEN && b->bitsPixel == 32) {
       // The common case, a plain fill of 32-bit pixels, row by row.
-      const uint32_t pixel = raw & PixelMask(*b);
-      for (int64_t y = top; y < bottom; ++y) {
+      for (LONG y = area.top; y < area.bottom; ++y) {
         uint8_t* row = Row(*b, y);
-        for (int64_t x = left; x < right; ++x) {
-          std::memcpy(row + 4 * x, &pixel, 4);
+        for (LONG x = area.left; x < area.right; ++x) {
+          std::memcpy(row + 4 * static_cast<size_t>(x), &pixel, 4);
         }
       }
       return;
     }
-    for (int64_t y = top; y < bottom; ++y) {
-      for (int64_t x = left; x < right; ++x) {
-        Plot(x, y, raw);
+    for (LONG y = area.top; y < area.bottom; ++y) {
+      for (LONG x = area.left; x < area.right; ++x) {
+        WriteRaw(*b, x, y, Rop2(rop, pixel, ReadRaw(*b, x, y)) & PixelMask(*b));
       }
     }
+  }
+  // Pixels [left, right) x [top, bottom), clipped.
+  void FillBox(int64_t left, int64_t top, int64_t right, int64_t bottom, uint32_t raw) const {
+    Fill(Clip(left, top, right, bottom), raw);
   }
 };
 
@@ -671,7 +674,7 @@ int FillRect(HDC handle, const RECT* rect, HBRUSH brushHandle) {
     top = far;
   }
   const Painter painter{dc->bitmap, R2_COPYPEN};
-  painter.Fill(left, top, right, bottom, ToRaw(*dc->bitmap, brush->colour));
+  painter.FillBox(left, top, right, bottom, ToRaw(*dc->bitmap, brush->colour));
   return 1;
 }
 
@@ -696,36 +699,20 @@ BOOL Rectangle(HDC handle, int left, int top, int right, int bottom) {
     // Without a pen the fill takes the border's place, one pixel short at the
     // right and bottom.
     const int64_t inset = pen ? 1 : 0;
-    painter.Fill(l + inset, t + inset, r - 1, b - 1, ToRaw(*dc->bitmap, dc->brush->colour));
+    painter.FillBox(l + inset, t + inset, r - 1, b - 1, ToRaw(*dc->bitmap, dc->brush->colour));
   }
   if (!pen) {
     return TRUE;
   }
   // The closed outline (l, t) -> (x1, t) -> (x1, y1) -> (l, y1) -> (l, t), each
-  // edge drawn up to but not including its end point.
+  // edge drawn up to but not including its end point: for a box one pixel
+  // across, the pixels between its ends are drawn twice.
   const uint32_t raw = ToRaw(*dc->bitmap, dc->pen->colour);
   const int64_t x1 = r - 1, y1 = b - 1;
-  const int64_t w = dc->bitmap->width, h = dc->bitmap->height;
-  if (t >= 0 && t < h) {
-    for (int64_t x = std::max<int64_t>(l, 0); x < std::min(x1, w); ++x) {
-      painter.Plot(x, t, raw);
-    }
-  }
-  if (x1 >= 0 && x1 < w) {
-    for (int64_t y = std::max<int64_t>(t, 0); y < std::min(y1, h); ++y) {
-      painter.Plot(x1, y, raw);
-    }
-  }
-  if (y1 >= 0 && y1 < h) {
-    for (int64_t x = std::min(x1, w - 1); x > std::max<int64_t>(l, -1); --x) {
-      painter.Plot(x, y1, raw);
-    }
-  }
-  if (l >= 0 && l < w) {
-    for (int64_t y = std::min(y1, h - 1); y > std::max<int64_t>(t, -1); --y) {
-      painter.Plot(l, y, raw);
-    }
-  }
+  painter.FillBox(l, t, x1, t + 1, raw);
+  painter.FillBox(x1, t, x1 + 1, y1, raw);
+  painter.FillBox(l + 1, y1, x1 + 1, y1 + 1, raw);
+  painter.FillBox(l, t + 1, l + 1, y1 + 1, raw);
   return TRUE;
 }
 
@@ -738,7 +725,7 @@ BOOL SetPixelV(HDC handle, int x, int y, COLORREF colour) {
   }
   if (dc->bitmap != nullptr) {
     const Painter painter{dc->bitmap, dc->rop2};
-    painter.Plot(x, y, ToRaw(*dc->bitmap, colour));
+    painter.FillBox(x, y, int64_t{x} + 1, int64_t{y} + 1, ToRaw(*dc->bitmap, colour));
   }
   return TRUE;
 }
@@ -749,7 +736,8 @@ COLORREF GetPixel(HDC handle, int x, int y) {
     return CLR_INVALID;
   }
   const Bitmap& b = *dc->bitmap;
-  if (x < 0 || y < 0 || x < b.clipLeft || y < b.clipTop || x >= b.width || y >= b.height) {
+  const Painter painter{&b, R2_COPYPEN};
+  if (user::IsEmpty(painter.Clip(x, y, int64_t{x} + 1, int64_t{y} + 1))) {
     return CLR_INVALID;
   }
   return FromRaw(b, ReadRaw(b, x, y));
@@ -884,33 +872,24 @@ BOOL GdiCopyBitmap(HDC handle, int x, int y, HBITMAP bitmapHandle, int cx, int c
     return TRUE;
   }
   const Bitmap& target = *dc->bitmap;
-  const Painter painter{&target, R2_COPYPEN};
   const int64_t width = std::min<int64_t>(cx, source->width);
   const int64_t height = std::min<int64_t>(cy, source->height);
-  if (source->bitsPixel == 32 && target.bitsPixel == 32) {
-    // Both hold 0x00RRGGBB: copy the clipped span of each row as it is.
-    const int64_t first = std::max<int64_t>({0, -int64_t{x}, target.clipLeft - int64_t{x}});
-    const int64_t last = std::min<int64_t>(width, target.width - int64_t{x});
-    for (int64_t j = 0; j < height && first < last; ++j) {
-      if (!painter.Inside(x + first, y + j)) {
-        continue;
-      }
-      const uint8_t* from = Row(*source, j);
-      uint8_t* to = Row(target, y + j) + 4 * int64_t{x};
-      for (int64_t i = first; i < last; ++i) {
+  const RECT area = Painter{&target, R2_COPYPEN}.Clip(x, y, x + width, y + height);
+  // Both 32-bit: each holds 0x00RRGGBB, copied as it is.
+  const bool sameFormat = source->bitsPixel == 32 && target.bitsPixel == 32;
+  for (LONG ty = area.top; ty < area.bottom; ++ty) {
+    const uint8_t* from = Row(*source, ty - int64_t{y});
+    uint8_t* to = Row(target, ty);
+    for (LONG tx = area.left; tx < area.right; ++tx) {
+      const int64_t sx = tx - int64_t{x};
+      if (sameFormat) {
         uint32_t pixel;
-        std::memcpy(&pixel, from + 4 * i, 4);
+        std::memcpy(&pixel, from + 4 * sx, 4);
         pixel &= 0x00FFFFFFu;
-        std::memcpy(to + 4 * i, &pixel, 4);
-      }
-    }
-    return TRUE;
-  }
-  for (int64_t j = 0; j < height; ++j) {
-    for (int64_t i = 0; i < width; ++i) {
-      if (painter.Inside(x + i, y + j)) {
-        const COLORREF colour = FromRaw(*source, ReadRaw(*source, i, j));
-        WriteRaw(target, x + i, y + j, ToRaw(target, colour));
+        std::memcpy(to + 4 * int64_t{tx}, &pixel, 4);
+      } else {
+        const COLORREF colour = FromRaw(*source, ReadRaw(*source, sx, ty - int64_t{y}));
+        WriteRaw(target, tx, ty, ToRaw(target, colour));
       }
     }
   }

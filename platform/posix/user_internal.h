@@ -18,6 +18,7 @@
 
 #include "platform/posix/gdi_internal.h"
 #include "platform/posix/kernel.h"
+#include "platform/posix/rect.h"
 #include "platform/posix/user.h"
 
 namespace user {
@@ -149,12 +150,6 @@ POINT ClientOriginOnScreen(const Window* window);
 RECT ScreenRect(const Window* window);  // window rectangle on the screen
 RECT NonClientInsets(DWORD style, DWORD exStyle, bool menuBar);
 RECT ClientFromWindow(const RECT& window, DWORD style, DWORD exStyle, bool menuBar);
-LONG Width(const RECT& r);
-LONG Height(const RECT& r);
-bool Intersect(RECT* out, const RECT& a, const RECT& b);
-void Unite(RECT* into, const RECT& add);
-bool IsEmpty(const RECT& r);
-void Offset(RECT* r, LONG dx, LONG dy);
 // The window's client area in its top-level window's client coordinates,
 // clipped by every ancestor's client area.
 bool ClipInTopClient(const Window* window, RECT* clip, POINT* origin);

@@ -692,7 +692,7 @@ TEST_F(UserTest, BeginPaintErasesWhenAskedAndUpdatesPaintAtOnce) {
 
 // The class brush erases with the system colour; the image gadget paints its
 // bitmap with DrawStateA at the bitmap's own size; the parent's context sees
-// the child's pixels at the child's place.
+// the child's pixels at the child's place, and no child's drawing beyond it.
 TEST_F(UserTest, ClassBrushErasesAndDrawStateCopiesABitmapAtItsOwnSize) {
   HDC screen = GetDC(nullptr);
   HBITMAP bitmap = CreateCompatibleBitmap(screen, 4, 3);
@@ -722,6 +722,24 @@ TEST_F(UserTest, ClassBrushErasesAndDrawStateCopiesABitmapAtItsOwnSize) {
   EXPECT_EQ(GetPixel(dc, 18, 27), RGB(1, 2, 3));
   EXPECT_EQ(GetPixel(dc, 19, 27), GetSysColor(COLOR_BTNFACE));
   EXPECT_EQ(GetPixel(dc, 18, 28), GetSysColor(COLOR_BTNFACE));
+  ReleaseDC(w, dc);
+
+  // A child reaching out of its parent's client area draws only inside it.
+  HWND d = Make("d", WS_CHILD | WS_VISIBLE, w, 2, -5, 50, 20, 20);
+  UpdateWindow(w);
+  HBRUSH red = CreateSolidBrush(RGB(200, 0, 0));
+  const RECT whole{0, 0, 20, 20};
+  dc = GetDC(d);
+  FillRect(dc, &whole, red);
+  ReleaseDC(d, dc);
+  DeleteObject(red);
+  RECT client;
+  GetClientRect(w, &client);
+  dc = GetDC(w);
+  EXPECT_EQ(GetPixel(dc, 0, 50), RGB(200, 0, 0));
+  for (int y : {49, 50, 69}) {
+    EXPECT_EQ(GetPixel(dc, client.right - 1, y), GetSysColor(COLOR_BTNFACE)) << y;
+  }
   ReleaseDC(w, dc);
   recorded.clear();
 }

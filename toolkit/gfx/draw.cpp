@@ -4,7 +4,13 @@
 #include <cstdint>
 #include <utility>
 
+draw_detail::PlainPixels draw_detail::plainPixels;
+
 namespace {
+
+using draw_detail::plainPixels;
+using draw_detail::PlainPixels;
+using draw_detail::SwapRedBlue;
 
 struct Drawing {
   HDC context;           // 0: no drawing open
@@ -29,17 +35,25 @@ struct Drawing {
 
 Drawing state;
 
-// Colour (0x00BBGGRR) to and from a 0x00RRGGBB pixel: red and blue trade places.
-uint32_t SwapRedBlue(uint32_t v) { return (v >> 16 & 0xFF) | (v & 0xFF00) | (v & 0xFF) << 16; }
-
 int32_t ClampToInt(int64_t v) {
   return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
 }
 
 // ---- direct path: the same coverage and values as the GDI calls below ----
 
-bool Inside(int64_t x, int64_t y) {
-  return x >= 0 && y >= 0 && x < state.pixels.width && y < state.pixels.height;
+// The part of [left, right) x [top, bottom) that is the target's pixels, or
+// RECT{} when there is none. Each operation clips its boxes once, here; the
+// routines that then store pixels take every pixel they are given.
+RECT ClipToPixels(int64_t left, int64_t top, int64_t right, int64_t bottom) {
+  left = std::max<int64_t>(left, 0);
+  top = std::max<int64_t>(top, 0);
+  right = std::min<int64_t>(right, state.pixels.width);
+  bottom = std::min<int64_t>(bottom, state.pixels.height);
+  if (right <= left || bottom <= top) {
+    return RECT{};
+  }
+  return RECT{static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(right),
+              static_cast<LONG>(bottom)};
 }
 
 DWORD* PixelAt(int64_t x, int64_t y) { return state.pixels.bits + y * state.pixels.stride + x; }
@@ -64,34 +78,24 @@ uint32_t Rop2(int rop, uint32_t pen, uint32_t dst) {
   return out & 0xFFFFFF;
 }
 
-void Plot(int64_t x, int64_t y, uint32_t pixel) {
-  if (!Inside(x, y)) {
-    return;
+// Every pixel of `area`, which ClipToPixels gave.
+void FillArea(const RECT& area, uint32_t pixel) {
+  for (LONG y = area.top; y < area.bottom; ++y) {
+    DWORD* const begin = PixelAt(area.left, y);
+    DWORD* const end = PixelAt(area.right, y);
+    if (state.rop == R2_COPYPEN) {
+      std::fill(begin, end, pixel);
+      continue;
+    }
+    for (DWORD* p = begin; p != end; ++p) {
+      *p = Rop2(state.rop, pixel, *p);
+    }
   }
-  DWORD* p = PixelAt(x, y);
-  *p = Rop2(state.rop, pixel, *p);
 }
 
 // Pixels [left, right) x [top, bottom), clipped.
 void PlotArea(int64_t left, int64_t top, int64_t right, int64_t bottom, uint32_t pixel) {
-  left = std::max<int64_t>(left, 0);
-  top = std::max<int64_t>(top, 0);
-  right = std::min<int64_t>(right, state.pixels.width);
-  bottom = std::min<int64_t>(bottom, state.pixels.height);
-  if (left >= right || top >= bottom) {
-    return;
-  }
-  if (state.rop == R2_COPYPEN) {
-    for (int64_t y = top; y < bottom; ++y) {
-      std::fill(PixelAt(left, y), PixelAt(right, y), pixel);
-    }
-    return;
-  }
-  for (int64_t y = top; y < bottom; ++y) {
-    for (int64_t x = left; x < right; ++x) {
-      Plot(x, y, pixel);
-    }
-  }
+  FillArea(ClipToPixels(left, top, right, bottom), pixel);
 }
 
 // Rectangle(left, top, right, bottom) with a one-pixel pen and, unless
@@ -158,15 +162,29 @@ void GdiBox(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t colour) {
   }
 }
 
-// Every other box, on either path; kept out of DrawBox so that the common
-// case stays a short call.
-[[gnu::noinline]] void AnyBox(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t colour) {
+// Opens DrawBox's small-box path to the drawing's pixels while boxes simply
+// replace them, and closes it otherwise.
+void UpdatePlainPixels() {
+  const bool stores =
+      state.direct && state.rop == R2_COPYPEN && (state.modeBits & DRAW_MODE_OUTLINED) == 0;
+  plainPixels = stores ? PlainPixels{state.pixels.bits, state.pixels.stride, state.pixels.width,
+                                     state.pixels.height}
+                       : PlainPixels{};
+}
+
+}  // namespace
+
+// Every box DrawBox's small-box path leaves, on either path.
+void draw_detail::AnyBox(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t colour) {
+  if (state.context == nullptr || w == 0 || h == 0) {
+    return;
+  }
   // Single pixels go through SetPixelV, which takes no notice of the brush.
   if ((w == 1 || w == -1) && (h == 1 || h == -1)) {
     const int64_t px = w < 0 ? int64_t{x} - 1 : x;
     const int64_t py = h < 0 ? int64_t{y} - 1 : y;
     if (state.direct) {
-      Plot(px, py, SwapRedBlue(colour));
+      PlotArea(px, py, px + 1, py + 1, SwapRedBlue(colour));
     } else if (px >= INT32_MIN && py >= INT32_MIN) {
       SetPixelV(state.context, static_cast<int>(px), static_cast<int>(py), colour);
     }
@@ -179,10 +197,9 @@ void GdiBox(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t colour) {
   }
 }
 
-}  // namespace
-
 void DrawLibraryInit() {
   state = Drawing{};
+  plainPixels = PlainPixels{};
   state.defaultBrush = CreateSolidBrush(0);
   state.defaultPen = CreatePen(PS_SOLID, 0, 0);
 }
@@ -211,6 +228,7 @@ HDC DrawBegin(const DrawTarget* target) {
   SetTextColor(dc, 0);
   state.direct = GetDCPixels(dc, &state.pixels) != FALSE;
   state.rop = GetROP2(dc);
+  UpdatePlainPixels();
   return dc;
 }
 
@@ -231,6 +249,7 @@ void DrawEnd() {
   // finds no drawing open.
   state.context = nullptr;
   state.direct = false;
+  plainPixels = PlainPixels{};
   if (state.kind == DRAW_TARGET_WINDOW) {
     ReleaseDC(state.window, dc);
   } else if (state.kind == DRAW_TARGET_IMAGE) {
@@ -242,32 +261,13 @@ void DrawEnd() {
   }
 }
 
-void DrawBox(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t colour) {
-  if (state.context == nullptr || w == 0 || h == 0) {
-    return;
-  }
-  // The render loop's case, kept short: a box wholly inside the target whose
-  // pixels are simply replaced (single pixels included).
-  if (state.direct && state.rop == R2_COPYPEN && (state.modeBits & DRAW_MODE_OUTLINED) == 0 &&
-      w > 0 && h > 0 && x >= 0 && y >= 0 && x <= state.pixels.width - w &&
-      y <= state.pixels.height - h) {
-    const uint32_t pixel = SwapRedBlue(colour);
-    const intptr_t stride = state.pixels.stride;
-    DWORD* row = PixelAt(x, y);
-    for (int32_t j = 0; j < h; ++j, row += stride) {
-      std::fill_n(row, w, pixel);
-    }
-    return;
-  }
-  AnyBox(x, y, w, h, colour);
-}
-
 uint32_t DrawReadPixel(int32_t x, int32_t y) {
   if (state.context == nullptr) {
     return DRAW_COLOUR_INVALID;
   }
   if (state.direct) {
-    return Inside(x, y) ? SwapRedBlue(*PixelAt(x, y)) : DRAW_COLOUR_INVALID;
+    const RECT pixel = ClipToPixels(x, y, int64_t{x} + 1, int64_t{y} + 1);
+    return pixel.right > pixel.left ? SwapRedBlue(*PixelAt(x, y)) : DRAW_COLOUR_INVALID;
   }
   return static_cast<uint32_t>(GetPixel(state.context, x, y));
 }
@@ -279,6 +279,7 @@ void DrawSetMode(int32_t bits) {
   HDC dc = state.context;
   state.modeBits = bits;
   state.rop = (bits & DRAW_MODE_XOR) != 0 ? R2_XORPEN : R2_COPYPEN;
+  UpdatePlainPixels();
   SetROP2(dc, state.rop);
   SelectObject(dc, (bits & DRAW_MODE_OUTLINED) != 0 ? GetStockObject(NULL_BRUSH)
                                                     : static_cast<HGDIOBJ>(state.drawingBrush));

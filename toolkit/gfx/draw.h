@@ -41,7 +41,7 @@ void DrawEnd();
 // Fills the w x h box whose top-left pixel is (x, y); a negative size extends
 // left of x (above y), a zero size draws nothing. With DRAW_MODE_XOR pixels are
 // combined by exclusive or, with DRAW_MODE_OUTLINED only the border is drawn.
-void DrawBox(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t colour);
+inline void DrawBox(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t colour);
 // The Colour at (x, y), or DRAW_COLOUR_INVALID outside the target or when no
 // drawing is open.
 uint32_t DrawReadPixel(int32_t x, int32_t y);
@@ -49,3 +49,62 @@ void DrawSetMode(int32_t bits);
 // The open drawing's device context, or 0: lets a target's owner end the
 // drawing before it takes the context away.
 HDC DrawContext();
+
+// ---- DrawBox's small-box path, inline so that a loop of boxes costs little
+// more than their stores. Nothing outside the drawing service uses these.
+namespace draw_detail {
+
+// The pixels that boxes may simply be stored into: those of the open drawing
+// while they are directly visible and boxes replace them (no XOR, not
+// outlined); `bits` is null otherwise. In types that a pixel store cannot
+// alias, so that a loop of boxes need not read them again after each store.
+struct PlainPixels {
+  DWORD* bits;
+  intptr_t stride;
+  int64_t width;
+  int64_t height;
+};
+extern PlainPixels plainPixels;
+
+// The boxes the small-box path takes: up to this many pixels across and down.
+constexpr int32_t kSmallBox = 4;
+
+// Colour (0x00BBGGRR) to and from a 0x00RRGGBB pixel: red and blue trade
+// places and the top byte is dropped, which a byte swap and a shift do at once.
+inline uint32_t SwapRedBlue(uint32_t v) { return __builtin_bswap32(v) >> 8; }
+
+template <int32_t kWidth>
+void StoreRows(DWORD* row, int32_t h, uint32_t pixel) {
+  for (int32_t j = 0; j < h; ++j, row += plainPixels.stride) {
+    for (int32_t i = 0; i < kWidth; ++i) {
+      row[i] = pixel;
+    }
+  }
+}
+
+// Every box the small-box path does not take.
+void AnyBox(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t colour);
+
+}  // namespace draw_detail
+
+inline void DrawBox(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t colour) {
+  using namespace draw_detail;
+  const PlainPixels& p = plainPixels;
+  if (p.bits == nullptr || w <= 0 || h <= 0 || w > kSmallBox || h > kSmallBox || x < 0 || y < 0 ||
+      x + int64_t{w} > p.width || y + int64_t{h} > p.height) {
+    AnyBox(x, y, w, h, colour);
+    return;
+  }
+  DWORD* row = p.bits + y * p.stride + x;
+  const uint32_t pixel = SwapRedBlue(colour);
+  switch (w) {
+    case 1:
+      return StoreRows<1>(row, h, pixel);
+    case 2:
+      return StoreRows<2>(row, h, pixel);
+    case 3:
+      return StoreRows<3>(row, h, pixel);
+    default:
+      return StoreRows<kSmallBox>(row, h, pixel);
+  }
+}
