@@ -157,8 +157,6 @@ bool ClipInTopClient(const Window* window, RECT* clip, POINT* origin);
 // The visible, enabled window under a screen point inside `top`, asking
 // WM_NCHITTEST as Win32 does; HTTRANSPARENT passes the point on.
 HWND WindowAtPoint(HWND top, POINT screen, int* hitTest);
-// The point lies in the rectangle (its right and bottom edges excluded).
-bool Contains(const RECT& r, POINT p);
 
 // Messages.
 LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

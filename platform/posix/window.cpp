@@ -79,48 +79,6 @@ void ReapDestroyed() {
 }
 
 // ---------------------------------------------------------------------------
-// Rectangles
-
-LONG Width(const RECT& r) { return r.right - r.left; }
-LONG Height(const RECT& r) { return r.bottom - r.top; }
-bool IsEmpty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
-
-void Offset(RECT* r, LONG dx, LONG dy) {
-  r->left += dx;
-  r->right += dx;
-  r->top += dy;
-  r->bottom += dy;
-}
-
-bool Intersect(RECT* out, const RECT& a, const RECT& b) {
-  RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-         std::min(a.bottom, b.bottom)};
-  if (IsEmpty(r)) {
-    r = RECT{};
-  }
-  *out = r;
-  return !IsEmpty(r);
-}
-
-void Unite(RECT* into, const RECT& add) {
-  if (IsEmpty(add)) {
-    return;
-  }
-  if (IsEmpty(*into)) {
-    *into = add;
-    return;
-  }
-  into->left = std::min(into->left, add.left);
-  into->top = std::min(into->top, add.top);
-  into->right = std::max(into->right, add.right);
-  into->bottom = std::max(into->bottom, add.bottom);
-}
-
-bool Contains(const RECT& r, POINT p) {
-  return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
-}
-
-// ---------------------------------------------------------------------------
 // Procedures
 
 // Counts the window procedures running, so that records of windows destroyed
