@@ -49,10 +49,10 @@ class ViewerTest : public ::testing::Test {
   }
 
   // Runs the program with the steps queued so far; the last step closes it.
-  void Run() {
+  void Run(const std::string& commandLine = "kelpie") {
     Step([] { HeadlessCloseBox(Main()); });
     try {
-      exitCode_ = KelpieMain();
+      exitCode_ = KelpieMain(commandLine.c_str());
     } catch (const std::exception& e) {
       FAIL() << e.what();
     }
@@ -171,6 +171,33 @@ TEST_F(ViewerTest, LoadShowsTheScreenExactlyUnderTheMenuBar) {
   EXPECT_EQ(dialog.name, "");
   EXPECT_FALSE(dialog.save);
   EXPECT_EQ(dialog.flags, 0x8080Cu);
+}
+
+// A file named on the command line is loaded at start-up without a dialog,
+// as a Load would load it: dark marks, and a file that cannot be opened shows
+// the black picture. Further arguments are not files to load.
+TEST_F(ViewerTest, TheFirstArgumentIsLoadedAtStartUpWithoutADialog) {
+  const auto screen = RandomScreen(5);
+  const std::string path = folder_.Write("with space.scr", screen);
+  const struct {
+    std::string commandLine;
+    oracle::Image expected;
+  } cases[] = {
+      {"\"/opt/kelpie dir/kelpie\" \"" + path + "\" " + folder_.PathOf("missing.scr"),
+       Expected(screen, 0)},
+      {"kelpie " + folder_.PathOf("missing.scr") + " \"" + path + "\"", kBlack},
+      {"kelpie \"\"", kBlack},
+  };
+  for (const auto& c : cases) {
+    oracle::Image shown;
+    HeadlessFileDialogRecord dialog;
+    Step([&] { dialog = HeadlessLastFileDialog(); });
+    StepCapture(&shown);
+    const int dialogsBefore = HeadlessLastFileDialog().shown;
+    Run(c.commandLine);
+    EXPECT_EQ(dialog.shown, dialogsBefore) << c.commandLine;
+    EXPECT_TRUE(Same(shown, c.expected)) << c.commandLine;
+  }
 }
 
 // Load draws dark marks whatever the space bar chose and leaves that choice
@@ -492,7 +519,7 @@ TEST_F(ViewerTest, AMainWindowThatCannotOpenEndsTheProgramAtOnce) {
   refusing.hInstance = GetModuleHandleA(nullptr);
   refusing.lpszClassName = "WindowClass_0";
   ASSERT_NE(RegisterClassA(&refusing), 0);
-  EXPECT_EQ(KelpieMain(), 0);  // with a window it would have waited for input and failed
+  EXPECT_EQ(KelpieMain("kelpie"), 0);  // with a window it would have waited for input and failed
   int windows = 0;
   EnumWindows(
       [](HWND, LPARAM count) -> BOOL {
