@@ -175,30 +175,26 @@ TEST_F(ViewerTest, LoadShowsTheScreenExactlyUnderTheMenuBar) {
 
 // A file named on the command line is loaded at start-up without a dialog,
 // as a Load would load it: dark marks, and a file that cannot be opened shows
-// the black picture. Further arguments are not files to load.
-TEST_F(ViewerTest, TheFirstArgumentIsLoadedAtStartUpWithoutADialog) {
+// the black picture. Further arguments are not files to load. (One start-up
+// per process: a test each.)
+class CommandLineTest : public ViewerTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(CommandLineTest, TheFirstArgumentIsLoadedAtStartUpWithoutADialog) {
   const auto screen = RandomScreen(5);
-  const std::string path = folder_.Write("with space.scr", screen);
-  const struct {
-    std::string commandLine;
-    oracle::Image expected;
-  } cases[] = {
-      {"\"/opt/kelpie dir/kelpie\" \"" + path + "\" " + folder_.PathOf("missing.scr"),
-       Expected(screen, 0)},
-      {"kelpie " + folder_.PathOf("missing.scr") + " \"" + path + "\"", kBlack},
-      {"kelpie \"\"", kBlack},
-  };
-  for (const auto& c : cases) {
-    oracle::Image shown;
-    HeadlessFileDialogRecord dialog;
-    Step([&] { dialog = HeadlessLastFileDialog(); });
-    StepCapture(&shown);
-    const int dialogsBefore = HeadlessLastFileDialog().shown;
-    Run(c.commandLine);
-    EXPECT_EQ(dialog.shown, dialogsBefore) << c.commandLine;
-    EXPECT_TRUE(Same(shown, c.expected)) << c.commandLine;
-  }
+  const std::string path = "\"" + folder_.Write("with space.scr", screen) + "\"";
+  const std::string missing = folder_.PathOf("missing.scr");
+  const bool found = GetParam();
+  oracle::Image shown;
+  int dialogs = -1;
+  Step([&] { dialogs = HeadlessLastFileDialog().shown; });
+  StepCapture(&shown);
+  Run(found ? "\"/opt/kelpie dir/kelpie\" " + path + " " + missing
+            : "kelpie " + missing + " " + path);
+  EXPECT_EQ(dialogs, 0);
+  EXPECT_TRUE(Same(shown, found ? Expected(screen, 0) : kBlack));
 }
+
+INSTANTIATE_TEST_SUITE_P(FoundOrMissing, CommandLineTest, ::testing::Bool());
 
 // Load draws dark marks whatever the space bar chose and leaves that choice
 // alone; a cancelled Load and the Info box change nothing, white marks
