@@ -20,7 +20,8 @@ bool IsOption(const std::string& arg) { return arg.size() > 1 && arg[0] == '-'; 
 
 // The value of --scale or --size, or -1: plain decimal digits in range.
 int Value(const std::string& text, int highest) {
-  if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos) {
+  if (text.empty() || text.size() > 6 ||
+      text.find_first_not_of("0123456789") != std::string::npos) {
     return -1;
   }
   const int value = std::atoi(text.c_str());

@@ -2,13 +2,14 @@
 // of it: by the C runtime's rules it must give back the process's arguments,
 // against real Win32 (under Wine) and against our layer, which builds the line
 // from the arguments. Natively a run of its own passes awkward arguments.
+#include "viewer/app/command_line.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "platform/win32.h"
-#include "viewer/app/command_line.h"
 
 namespace {
 

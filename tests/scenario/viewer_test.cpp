@@ -307,8 +307,8 @@ TEST_F(ViewerTest, AThousandLoadsHoldNoMoreThanTheFirst) {
   ASSERT_EQ(live.size(), kCycles);
   for (size_t i = 1; i < kCycles; ++i) {
     if (live[i] != live[0]) {
-      ADD_FAILURE() << "after cycle " << i + 1 << ": " << live[i] << "; after the first: "
-                    << live[0];
+      ADD_FAILURE() << "after cycle " << i + 1 << ": " << live[i]
+                    << "; after the first: " << live[0];
       break;
     }
   }

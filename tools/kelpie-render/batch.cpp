@@ -6,7 +6,6 @@
 #include <system_error>
 #include <utility>
 
-
 namespace fs = std::filesystem;
 
 BatchInputs::BatchInputs(const RenderArguments& arguments) : arguments_(arguments) {}

@@ -46,8 +46,8 @@ class Palette {
     if (last_ < colours_->size() && (*colours_)[last_] == rgb) {
       return static_cast<int>(last_);  // runs are long: the previous colour first
     }
-    last_ = static_cast<size_t>(std::find(colours_->begin(), colours_->end(), rgb) -
-                                colours_->begin());
+    last_ =
+        static_cast<size_t>(std::find(colours_->begin(), colours_->end(), rgb) - colours_->begin());
     if (last_ == colours_->size()) {
       if (last_ == PALETTE_SIZE) {
         return -1;
