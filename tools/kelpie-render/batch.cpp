@@ -1,5 +1,6 @@
 #include "tools/kelpie-render/batch.h"
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -85,7 +86,7 @@ void Progress::Draw() {
       bar[i] = i < filled ? '#' : '.';
     }
     if (rate > 0) {
-      const auto remaining = static_cast<long>(static_cast<double>(total_ - done_) / rate + 0.5);
+      const long remaining = std::lround(static_cast<double>(total_ - done_) / rate);
       std::snprintf(left, sizeof left, ", %ld:%02ld left", remaining / 60, remaining % 60);
     }
     std::fprintf(stderr, "\r[%s] %zu/%zu, %.0f/s%s\033[K", bar, done_, total_, rate, left);

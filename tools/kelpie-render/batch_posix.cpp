@@ -23,7 +23,7 @@ namespace {
 
 // An input and its output, NUL-separated; larger names than this cannot be
 // opened anyway.
-constexpr size_t MESSAGE_MAX = 64 * 1024;
+constexpr size_t MESSAGE_MAX = size_t{64} * 1024;
 constexpr int PROGRESS_TICK_MS = 100;
 
 int WorkerCount() {
@@ -137,7 +137,8 @@ void Batch::SendNext() {
       ++done_;
       continue;
     }
-    const std::string message = input + '\0' + output + '\0';
+    std::string message = input;
+    message.append(1, '\0').append(output).append(1, '\0');
     ssize_t put = -1;
     do {
       put = send(tasks_, message.data(), message.size(), MSG_NOSIGNAL);

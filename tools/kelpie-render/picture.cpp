@@ -27,8 +27,9 @@ std::vector<ScreenPixel> ScreenPixels(const ImageRows& image) {
   for (int32_t y = 0; y < SCREEN_LINES; ++y) {
     const uint32_t* row = image.Row(y * SCREEN_SCALE);
     for (int32_t x = 0; x < SCREEN_WIDTH; ++x, ++out) {
-      out->colour = row[x * SCREEN_SCALE + 1] & 0xFFFFFF;
-      const uint32_t left = row[x * SCREEN_SCALE] & 0xFFFFFF;
+      const uint32_t* block = row + static_cast<ptrdiff_t>(x) * SCREEN_SCALE;
+      out->colour = block[1] & 0xFFFFFF;
+      const uint32_t left = block[0] & 0xFFFFFF;
       out->mark = (x % 8 == 0 && left != out->colour) ? left : NO_MARK;
     }
   }
