@@ -1,6 +1,6 @@
 // kelpie-render's command line: any argument list (the input's zero-separated
-// texts) is either help, a usage error, or a render of two paths that were
-// given, in order, with the seam mode of the options before "--".
+// texts) is help, a usage error, a render of two paths or a batch of inputs,
+// exactly as a plain model of the grammar says.
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -18,12 +18,26 @@ void Check(bool ok) {
 
 bool IsOption(const std::string& arg) { return arg.size() > 1 && arg[0] == '-'; }
 
+// The value of --scale or --size, or -1: plain decimal digits in range.
+int Value(const std::string& text, int highest) {
+  if (text.empty() || text.size() > 6 ||
+      text.find_first_not_of("0123456789") != std::string::npos) {
+    return -1;
+  }
+  const int value = std::atoi(text.c_str());
+  return value >= 1 && value <= highest ? value : -1;
+}
+
+void CheckUsage(const RenderArguments& parsed) {
+  Check(parsed.action == RenderArguments::Action::kUsage);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzInput in(data, size);
   std::vector<std::string> args{"kelpie-render"};
-  while (!in.Empty() && args.size() < 8) {
+  while (!in.Empty() && args.size() < 10) {
     args.push_back(in.Text(64));
   }
   std::vector<const char*> argv;
@@ -34,34 +48,81 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   argv.push_back(nullptr);
   const RenderArguments parsed = ParseRenderArguments(static_cast<int>(args.size()), argv.data());
 
-  // The options are what comes before the first "--"; the first of them that
-  // is --help or unknown decides, otherwise every other argument is a path.
-  size_t end = 1;
-  while (end < args.size() && args[end] != "--") {
-    ++end;
-  }
-  bool white = false;
-  std::vector<std::string> paths;
+  RenderOptions want;
+  std::vector<std::string> positional;  // in order, "-" included
+  std::vector<std::string> paths;       // without the "-" that mean stdin
+  std::string outDir;
+  bool batch = false;
+  bool stdinMarked = false;
+  bool scaleGiven = false;
+  bool ended = false;
   for (size_t i = 1; i < args.size(); ++i) {
-    const bool option = i < end && IsOption(args[i]);
-    if (option && args[i] == "--help") {
+    const std::string& arg = args[i];
+    if (ended || !IsOption(arg)) {
+      positional.push_back(arg);
+      if (!ended && arg == "-") {
+        stdinMarked = true;
+      } else {
+        paths.push_back(arg);
+      }
+      continue;
+    }
+    if (arg == "--help") {
       Check(parsed.action == RenderArguments::Action::kHelp);
       return 0;
     }
-    if (option && args[i] != "--white-seams") {
-      Check(parsed.action == RenderArguments::Action::kUsage && parsed.unknownOption == args[i]);
+    if (arg == "--") {
+      ended = true;
+    } else if (arg == "--white-seams") {
+      want.seamColourMode = 1;
+    } else if (arg == "--no-seams") {
+      want.seams = false;
+    } else if (arg == "--scale" || arg == "--size" || arg == "--out-dir") {
+      if (i + 1 == args.size()) {
+        CheckUsage(parsed);
+        return 0;
+      }
+      const std::string& value = args[++i];
+      if (arg == "--out-dir") {
+        batch = true;
+        outDir = value;
+      } else if (arg == "--scale") {
+        scaleGiven = true;
+        want.scale = Value(value, SCALE_MAX);
+      } else {
+        want.size = Value(value, SIZE_MAX_SIDE);
+      }
+      if (want.scale < 0 || want.size < 0) {
+        CheckUsage(parsed);
+        return 0;
+      }
+    } else {
+      CheckUsage(parsed);
+      Check(parsed.problem == "unknown option " + arg);
       return 0;
     }
-    white = white || option;
-    if (!option && i != end) {
-      paths.push_back(args[i]);
+  }
+  const RenderOptions& got = parsed.options;
+  const bool optionsAsWanted = got.seamColourMode == want.seamColourMode &&
+                               got.seams == want.seams && got.scale == want.scale &&
+                               got.size == want.size;
+  if (scaleGiven && want.size > 0) {
+    CheckUsage(parsed);
+  } else if (batch) {
+    const bool hasInputs = !paths.empty() || stdinMarked;
+    if (outDir.empty() || !hasInputs) {
+      CheckUsage(parsed);
+    } else {
+      Check(parsed.action == RenderArguments::Action::kBatch && optionsAsWanted &&
+            parsed.outDir == outDir && parsed.inputs == paths &&
+            parsed.inputsFromStdin == stdinMarked);
     }
+  } else if (positional.size() == 2) {  // outside a batch "-" is a path like any other
+    Check(parsed.action == RenderArguments::Action::kRender && optionsAsWanted &&
+          parsed.inputs == std::vector<std::string>{positional[0]} &&
+          parsed.output == positional[1]);
+  } else {
+    CheckUsage(parsed);
   }
-  if (paths.size() != 2) {
-    Check(parsed.action == RenderArguments::Action::kUsage && parsed.unknownOption.empty());
-    return 0;
-  }
-  Check(parsed.action == RenderArguments::Action::kRender && parsed.input == paths[0] &&
-        parsed.output == paths[1] && parsed.seamColourMode == (white ? 1 : 0));
   return 0;
 }

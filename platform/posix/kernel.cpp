@@ -11,12 +11,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -692,6 +695,83 @@ DWORD GetFileAttributesA(LPCSTR path) {
 // Modules, process and thread
 
 // GetModuleHandleA lives with the built-in modules (module.cpp).
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// One argument as the C runtime's splitting rules read it back: quoted when
+// it is empty or holds a blank or a quote; inside quotes, backslashes are
+// doubled where a quote follows them, and a quote of its own is escaped.
+void AppendQuoted(std::string* line, std::string_view arg) {
+  if (!arg.empty() && arg.find_first_of(" \t\"") == std::string_view::npos) {
+    line->append(arg);
+    return;
+  }
+  line->push_back('"');
+  size_t backslashes = 0;
+  for (const char c : arg) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    line->append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+    line->push_back(c);
+    backslashes = 0;
+  }
+  line->append(2 * backslashes, '\\');
+  line->push_back('"');
+}
+
+// The program name knows no escapes: it runs to the next quote when quoted, so
+// a quote in it cannot be kept and is left out.
+void AppendProgramName(std::string* line, std::string_view name) {
+  std::string plain;
+  for (const char c : name) {
+    if (c != '"') {
+      plain.push_back(c);
+    }
+  }
+  const bool quoted = plain.empty() || std::any_of(plain.begin(), plain.end(), IsBlank);
+  line->append(quoted ? "\"" + plain + "\"" : plain);
+}
+
+// The arguments the kernel keeps for the process, NUL-separated.
+std::string CommandLineFromProc() {
+  std::ifstream in("/proc/self/cmdline", std::ios::binary);
+  const std::string raw{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::string line;
+  size_t start = 0;
+  for (size_t end = raw.find('\0'); end != std::string::npos; end = raw.find('\0', start)) {
+    const std::string_view arg(raw.data() + start, end - start);
+    if (start == 0) {
+      AppendProgramName(&line, arg);
+    } else {
+      line.push_back(' ');
+      AppendQuoted(&line, arg);
+    }
+    start = end + 1;
+  }
+  return line;
+}
+
+}  // namespace
+
+// Built once and kept, as Win32 keeps its copy; "" when memory ran out.
+LPSTR GetCommandLineA() {
+  static std::mutex lock;
+  static std::string line;
+  static bool built = false;
+  static char none[1] = "";
+  const std::lock_guard<std::mutex> guard(lock);
+  if (!built) {
+    built = OrOutOfMemory(false, [] {
+      line = CommandLineFromProc();
+      return true;
+    });
+  }
+  return built ? line.data() : none;
+}
 
 DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
 

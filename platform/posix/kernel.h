@@ -50,8 +50,10 @@ BOOL CloseHandle(HANDLE object);
 BOOL DeleteFileA(LPCSTR path);
 DWORD GetFileAttributesA(LPCSTR path);
 
-// Modules, process and thread.
+// Modules, process and thread. GetCommandLineA gives the arguments as one line
+// that the C runtime's rules split back into them.
 HMODULE GetModuleHandleA(LPCSTR name);
+LPSTR GetCommandLineA();
 DWORD GetCurrentProcessId();
 DWORD GetCurrentThreadId();
 [[noreturn]] void ExitProcess(UINT exitCode);

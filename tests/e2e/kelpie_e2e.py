@@ -12,6 +12,8 @@ shows against kelpie-render's pictures, pixel for pixel.
   chooser  cancelling (without a GTK complaint), a folder typed as the name, a
            file whose name is not UTF-8, a greyed menu entry, a short file
            after a full one
+  arguments  `kelpie samples/testcard.scr` shows the test card at start-up
+           with no chooser; `kelpie missing.scr` shows the black picture
   memory   under Valgrind: no invalid access, and nothing of ours lost per
            Load and cancel (2 and 10 of each lose the same in records with a frame in our
            sources or binary; GTK's own are in valgrind.supp)
@@ -269,11 +271,11 @@ def window_shows(env, window, x, y, rows):
 class Kelpie:
     """One run of the program on the desktop."""
 
-    def __init__(self, desk, binary, cwd, command=()):
+    def __init__(self, desk, binary, cwd, command=(), arguments=()):
         self.desk = desk
         self.log_path = os.path.join(desk.out, f"kelpie-{next(desk.runs)}.log")
         self.log = open(self.log_path, "w")
-        self.process = subprocess.Popen([*command, binary], cwd=cwd, env=desk.env,
+        self.process = subprocess.Popen([*command, binary, *arguments], cwd=cwd, env=desk.env,
                                         stdout=self.log, stderr=subprocess.STDOUT)
         self.window = desk.wait(self.started, 2 * STEP, f'the window "{TITLE}"')[0]
         x, y, width, height = desk.geometry(self.window)
@@ -522,6 +524,32 @@ def part_session(args, desk, results):
         kelpie.stop()
 
 
+def part_arguments(args, desk, results):
+    work = tempfile.mkdtemp(prefix="kelpie-e2e-")
+    try:
+        card = render(args, os.path.join(args.samples, "testcard.scr"),
+                      os.path.join(args.out, "want-testcard.png"))
+        empty = os.path.join(work, "empty.scr")
+        open(empty, "wb").close()
+        black = render(args, empty, os.path.join(args.out, "want-black.png"))
+        samples_parent, samples_name = os.path.split(args.samples)
+        for cwd, argument, want in ((samples_parent, os.path.join(samples_name, "testcard.scr"),
+                                     card),
+                                    (work, "missing.scr", black)):
+            kelpie = Kelpie(desk, args.kelpie, cwd, arguments=[argument])
+            try:
+                results.picture(kelpie, want, STEP, f"kelpie {argument}: the picture at start-up")
+                results.check(not desk.windows(CHOOSER) and not desk.popups(),
+                              f"kelpie {argument}: a dialog or menu is shown")
+                results.check(kelpie.process.poll() is None, f"kelpie {argument} ended")
+                code, _ = kelpie.close()
+                results.equal(code, 0, f"kelpie {argument}: exit code after the close box")
+            finally:
+                kelpie.stop()
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
 def part_chooser(args, desk, results):
     work = tempfile.mkdtemp(prefix="kelpie-e2e-")
     try:
@@ -679,7 +707,7 @@ def part_memory(args, desk, results):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("part", choices=["session", "chooser", "memory"])
+    parser.add_argument("part", choices=["session", "chooser", "arguments", "memory"])
     parser.add_argument("--kelpie", required=True)
     parser.add_argument("--render", required=True)
     parser.add_argument("--samples", required=True)
@@ -704,7 +732,8 @@ def main():
     try:
         desk = Desktop(args.out, args.slow)
         results.desk = desk
-        {"session": part_session, "chooser": part_chooser, "memory": part_memory}[args.part](
+        {"session": part_session, "chooser": part_chooser, "arguments": part_arguments,
+         "memory": part_memory}[args.part](
             args, desk, results)
     except Failure as failure:
         results.check(False, str(failure), shot=False)

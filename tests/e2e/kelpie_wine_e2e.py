@@ -6,7 +6,8 @@ of its own, made for the run and removed after it, a user's session: Load
 through the Windows open-file dialog with a typed Z:\\ path, the picture pixel
 for pixel as kelpie-render draws it, the space bar twice (white marks) and once
 more (dark again), "?" > About with its Info box, a cancelled dialog, a
-100-byte file after the test card, and the close box with exit code 0.
+100-byte file after the test card, and the close box with exit code 0. Then
+`kelpie.exe "Z:\\...\\a folder\\test card.scr"`: the card at start-up, no dialog.
 
 Screenshots and Wine's logs (wineboot.log, kelpie.log) are kept in --out.
 Exit 77: a tool this needs is missing (exit 1 instead when KELPIE_E2E_REQUIRED
@@ -78,11 +79,12 @@ class WineKelpie(e2e.Kelpie):
     """kelpie.exe under Wine. The menu bar takes its height from the client area
     and differs between Wine and Windows, so it is measured, not assumed."""
 
-    def __init__(self, desk, wine, exe, cwd, hold):
+    def __init__(self, desk, wine, exe, cwd, hold, arguments=(), menu_rows=None):
+        """`menu_rows` from an earlier run where the picture may not start black."""
         self.hold = hold
-        super().__init__(desk, exe, cwd, [wine])
+        super().__init__(desk, exe, cwd, [wine], arguments)
         x, y, self.width, self.height = desk.geometry(self.window)
-        self.menu_rows = self.measure_menu_bar()
+        self.menu_rows = menu_rows or self.measure_menu_bar()
         self.client = (x, y + self.menu_rows, self.width, self.height - self.menu_rows)
 
     def rows(self):
@@ -226,7 +228,28 @@ def session(args, desk, results):
         results.say(f"timing: close box to process end: {close_time * 1000:.0f} ms")
     finally:
         kelpie.stop()
+    try:
+        command_line(args, desk, results, work, card, kelpie.menu_rows)
+    finally:
         shutil.rmtree(work, ignore_errors=True)
+
+
+def command_line(args, desk, results, work, card, menu_rows):
+    """A file named on the command line (with blanks in its path) shows at
+    start-up without a dialog."""
+    folder = os.path.join(work, "a folder")
+    os.mkdir(folder)
+    path = os.path.join(folder, "test card.scr")
+    shutil.copy(os.path.join(args.samples, "testcard.scr"), path)
+    kelpie = WineKelpie(desk, args.wine, args.kelpie, work, HOLD_SECONDS * args.slow,
+                        [windows_path(path)], menu_rows)
+    try:
+        results.picture(kelpie, card, 10, "the file named on the command line at start-up")
+        results.check(not desk.windows(e2e.CHOOSER), "a dialog is shown at start-up")
+        code, _ = kelpie.close(seconds=30)
+        results.equal(code, 0, "exit code after the close box (command line)")
+    finally:
+        kelpie.stop()
 
 
 def main():

@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
   QueueSession(screenFile, screen);
   const uint64_t before = PosixHeapAllocationCount();
   PauseFailures(false);
-  const int32_t exitCode = KelpieMain();
+  const int32_t exitCode = KelpieMain("kelpie");
   PauseFailures(true);
   if (count) {
     std::printf("%llu\n", static_cast<unsigned long long>(PosixHeapAllocationCount() - before));

@@ -49,10 +49,10 @@ class ViewerTest : public ::testing::Test {
   }
 
   // Runs the program with the steps queued so far; the last step closes it.
-  void Run() {
+  void Run(const std::string& commandLine = "kelpie") {
     Step([] { HeadlessCloseBox(Main()); });
     try {
-      exitCode_ = KelpieMain();
+      exitCode_ = KelpieMain(commandLine.c_str());
     } catch (const std::exception& e) {
       FAIL() << e.what();
     }
@@ -173,6 +173,29 @@ TEST_F(ViewerTest, LoadShowsTheScreenExactlyUnderTheMenuBar) {
   EXPECT_EQ(dialog.flags, 0x8080Cu);
 }
 
+// A file named on the command line is loaded at start-up without a dialog,
+// as a Load would load it: dark marks, and a file that cannot be opened shows
+// the black picture. Further arguments are not files to load. (One start-up
+// per process: a test each.)
+class CommandLineTest : public ViewerTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(CommandLineTest, TheFirstArgumentIsLoadedAtStartUpWithoutADialog) {
+  const auto screen = RandomScreen(5);
+  const std::string path = "\"" + folder_.Write("with space.scr", screen) + "\"";
+  const std::string missing = folder_.PathOf("missing.scr");
+  const bool found = GetParam();
+  oracle::Image shown;
+  int dialogs = -1;
+  Step([&] { dialogs = HeadlessLastFileDialog().shown; });
+  StepCapture(&shown);
+  Run(found ? "\"/opt/kelpie dir/kelpie\" " + path + " " + missing
+            : "kelpie " + missing + " " + path);
+  EXPECT_EQ(dialogs, 0);
+  EXPECT_TRUE(Same(shown, found ? Expected(screen, 0) : kBlack));
+}
+
+INSTANTIATE_TEST_SUITE_P(FoundOrMissing, CommandLineTest, ::testing::Bool());
+
 // Load draws dark marks whatever the space bar chose and leaves that choice
 // alone; a cancelled Load and the Info box change nothing, white marks
 // included.
@@ -284,8 +307,8 @@ TEST_F(ViewerTest, AThousandLoadsHoldNoMoreThanTheFirst) {
   ASSERT_EQ(live.size(), kCycles);
   for (size_t i = 1; i < kCycles; ++i) {
     if (live[i] != live[0]) {
-      ADD_FAILURE() << "after cycle " << i + 1 << ": " << live[i] << "; after the first: "
-                    << live[0];
+      ADD_FAILURE() << "after cycle " << i + 1 << ": " << live[i]
+                    << "; after the first: " << live[0];
       break;
     }
   }
@@ -492,7 +515,7 @@ TEST_F(ViewerTest, AMainWindowThatCannotOpenEndsTheProgramAtOnce) {
   refusing.hInstance = GetModuleHandleA(nullptr);
   refusing.lpszClassName = "WindowClass_0";
   ASSERT_NE(RegisterClassA(&refusing), 0);
-  EXPECT_EQ(KelpieMain(), 0);  // with a window it would have waited for input and failed
+  EXPECT_EQ(KelpieMain("kelpie"), 0);  // with a window it would have waited for input and failed
   int windows = 0;
   EnumWindows(
       [](HWND, LPARAM count) -> BOOL {

@@ -51,8 +51,13 @@ expect_eq "no arguments exit" "$code" 2
 expect_success "no arguments: no usage on stderr" grep -q 'usage' "$work/stderr"
 run "$samples/testcard.scr"
 expect_eq "one argument exit" "$code" 2
-run --bogus "$samples/testcard.scr" "$work/x.png"
-expect_eq "unknown option exit" "$code" 2
+for bad in --bogus "--scale 0" "--scale 9" "--scale x" "--size 0" "--scale 2 --size 100"; do
+  # shellcheck disable=SC2086 # the options are split on purpose
+  run $bad "$samples/testcard.scr" "$work/x.png"
+  expect_eq "$bad: exit" "$code" 2
+done
+run "$samples/testcard.scr" "$work/x.png" --size
+expect_eq "--size without a value: exit" "$code" 2
 expect_file_absent "$work/x.png"
 
 # --- the test card, both seam modes: 768x576 with a palette of its colours,
@@ -73,6 +78,41 @@ run --white-seams "$samples/testcard.scr" "$work/white.png"
 expect_eq "white seams exit" "$code" 0
 expect_success "white seams differ from render" "$check" same "$work/white.png" "$samples/testcard.scr" 1
 expect_eq "white mark" "$("$check" pixel "$work/white.png" 24 384)" FFFFFF
+
+# --- other sizes: OPTIONS | the size the picture must have
+while IFS='|' read -r options want; do
+  # shellcheck disable=SC2086
+  run $options "$samples/testcard.scr" "$work/sized.png"
+  expect_eq "$options: exit" "$code" 0
+  expect_eq "$options: size" "$("$check" size "$work/sized.png" | cut -d' ' -f1)" "${want# }"
+done <<'TABLE'
+--scale 1 | 256x192
+--scale 8 | 2048x1536
+--size 256 | 256x192
+--size 128 | 128x96
+--size 100 | 100x75
+--size 600 | 512x384
+--size 16384 | 2048x1536
+TABLE
+# Pixels around the mark at (24, 384) of the 3x picture, scaled: OPTIONS |
+# X Y COLOUR... A mark never covers a whole Spectrum pixel: none below scale 2,
+# two columns wide from scale 6.
+while IFS='|' read -r options points; do
+  # shellcheck disable=SC2086
+  run $options "$samples/testcard.scr" "$work/marks.png"
+  # shellcheck disable=SC2086
+  set -- $points
+  while [ $# -gt 0 ]; do
+    expect_eq "$options: pixel $1,$2" "$("$check" pixel "$work/marks.png" "$1" "$2")" "$3"
+    shift 3
+  done
+done <<'TABLE'
+--no-seams | 24 384 000000 51 168 B40000
+--scale 1 | 8 128 000000
+--scale 2 | 16 256 383838 17 256 000000
+--scale 6 | 48 768 383838 49 768 383838 50 768 000000
+--scale 8 --white-seams | 64 1024 FFFFFF 65 1031 FFFFFF 66 1024 000000
+TABLE
 
 run "$samples/gradient.scr" "$work/gradient.png"
 expect_eq "gradient exit" "$code" 0
@@ -192,6 +232,41 @@ if [ "$(id -u)" -ne 0 ]; then # root writes anywhere
   expect_refused "read-only folder" "$work/readonly/out.png"
   no_temp_files "$work/readonly"
 fi
+
+# --- the batch form: each input to DIR/NAME.png; a failure is one line on
+# stderr naming the file, the others go on, exit 1.
+mkdir -p "$work/batch" "$work/in/sub"
+cp "$samples/testcard.scr" "$work/in/card.scr"
+cp "$samples/gradient.scr" "$work/in/grad.bin"
+cp "$samples/gradient.scr" "$work/in/sub/card.scr"
+cp "$samples/testcard.scr" "$work/in/linked.scr"
+ln -s "$work/victim" "$work/batch/linked.png"
+run --out-dir "$work/batch" "$work/in/card.scr" "$work/missing.scr" "$work/in/grad.bin" \
+  "$work/in/sub/card.scr" "$work/in/linked.scr"
+expect_eq "batch: exit" "$code" 1
+expect_eq "batch: stderr lines" "$(wc -l <"$work/stderr")" 3
+for named in "$work/missing.scr" "$work/in/sub/card.scr" "$work/batch/linked.png"; do
+  if grep -qF -- "$named" "$work/stderr"; then pass; else fail "batch: $named not reported"; fi
+done
+expect_success "batch: card" "$check" same "$work/batch/card.png" "$samples/testcard.scr" 0
+expect_success "batch: grad" "$check" same "$work/batch/grad.png" "$samples/gradient.scr" 0
+expect_success "batch: link kept" test -L "$work/batch/linked.png"
+expect_eq "batch: files written" "$(find "$work/batch" -type f | wc -l)" 2
+no_temp_files "$work/batch"
+
+# Names on standard input (blank lines skipped) after those listed, options
+# for all; all written: exit 0, nothing on stderr.
+mkdir "$work/listed"
+for i in $(seq 40); do head -c $((i * 170)) "$samples/testcard.scr" >"$work/in/n$i.scr"; done
+(echo; find "$work/in" -name 'n*.scr') |
+  timeout 60 "$render" --white-seams --scale 1 --out-dir "$work/listed" "$work/in/card.scr" - \
+    >"$work/stdout" 2>"$work/stderr"
+expect_eq "stdin batch: exit" "$?" 0
+expect_eq "stdin batch: stderr" "$(cat "$work/stderr")" ""
+expect_eq "stdin batch: files" "$(find "$work/listed" -name '*.png' | wc -l)" 41
+expect_eq "stdin batch: size" "$("$check" size "$work/listed/n40.png" | cut -d' ' -f1)" 256x192
+run --out-dir "$work/no-such-folder" "$samples/testcard.scr"
+expect_refused "batch into a missing folder" "$work/no-such-folder"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -1,6 +1,9 @@
 #include "viewer/app/app.h"
 
 #include <algorithm>
+#include <new>
+#include <string>
+#include <vector>
 
 #include "platform/win32.h"
 #include "toolkit/base/memory.h"
@@ -15,6 +18,7 @@
 #include "toolkit/io/requester.h"
 #include "toolkit/window/menu.h"
 #include "toolkit/window/window.h"
+#include "viewer/app/command_line.h"
 #include "viewer/render/render.h"
 #include "viewer/render/screen.h"
 
@@ -83,13 +87,8 @@ void ShowScreen() {
   GadgetSetState(SCREEN_GADGET, reinterpret_cast<intptr_t>(ImageHandle(SCREEN_IMAGE)));
 }
 
-void Load() {
-  StringAssign(&globals.filePattern, kLoadPattern);
-  globals.patternPosition = 0;
-  const intptr_t start = ScratchPosition();
-  RequestOpenFile(start, kLoadTitle, globals.defaultFile, globals.filePattern,
-                  globals.patternPosition);
-  StringAssignResult(&globals.chosenPath, start);
+// The rest of a Load once a path is chosen; "" is a cancelled choice.
+void LoadChosenPath() {
   if (StringEqual(globals.chosenPath, "") != 0) {
     return;
   }
@@ -101,6 +100,31 @@ void Load() {
   }
   RenderScreen(0);
   ShowScreen();
+}
+
+void Load() {
+  StringAssign(&globals.filePattern, kLoadPattern);
+  globals.patternPosition = 0;
+  const intptr_t start = ScratchPosition();
+  RequestOpenFile(start, kLoadTitle, globals.defaultFile, globals.filePattern,
+                  globals.patternPosition);
+  StringAssignResult(&globals.chosenPath, start);
+  LoadChosenPath();
+}
+
+// A file named on the command line, chosen as the dialog would choose it.
+// Without memory to split the line, nothing is loaded.
+void LoadFromCommandLine(const char* commandLine) {
+  try {
+    const std::vector<std::string> arguments = CommandLineArguments(commandLine);
+    if (arguments.size() < 2) {
+      return;
+    }
+    StringAssign(&globals.chosenPath, arguments[1].c_str());
+  } catch (const std::bad_alloc&) {
+    return;
+  }
+  LoadChosenPath();
 }
 
 // The space bar acts when it is released: redraw, then alternate the marks.
@@ -136,7 +160,7 @@ void RunEventLoop() {
 
 }  // namespace
 
-int32_t KelpieMain() {
+int32_t KelpieMain(const char* commandLine) {
   globals = {};
   globals.moduleHandle = GetModuleHandleA(nullptr);
   globals.programHeap = HeapCreate(0, 4096, 0);
@@ -161,6 +185,7 @@ int32_t KelpieMain() {
     ImageCreate(SCREEN_IMAGE, SCREEN_IMAGE_WIDTH, SCREEN_IMAGE_HEIGHT);
     GadgetImageCreate(SCREEN_GADGET, 0, 0, 512, 384, ImageHandle(SCREEN_IMAGE));
     RenderSetState({globals.screen, globals.palette, globals.cellColours});
+    LoadFromCommandLine(commandLine);
     RunEventLoop();
   }
 

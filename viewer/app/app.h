@@ -26,5 +26,7 @@ enum MenuId : int32_t {
   MENU_ROCKS = 13,
 };
 
-// Runs the whole program; the exit code, always 0.
-int32_t KelpieMain();
+// Runs the whole program; the exit code, always 0. `commandLine` is the
+// platform's (GetCommandLineA): a file named by its first argument is loaded
+// right after start-up, as if chosen in the Load dialog.
+int32_t KelpieMain(const char* commandLine);
