@@ -6,5 +6,5 @@
 
 int main() {
   DisplayUse(&GtkDisplay());
-  ExitProcess(static_cast<UINT>(KelpieMain()));
+  ExitProcess(static_cast<UINT>(KelpieMain(GetCommandLineA())));
 }
