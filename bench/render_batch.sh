@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # kelpie-render against ImageMagick on many varied screens; prints JSON.
 #
-#   bench/render_batch.sh KELPIE_RENDER SAMPLES_DIR [COUNT]
+#   bench/render_batch.sh BUILD_DIR [COUNT]
 #
+# BUILD_DIR holds kelpie-render (scripts/bench passes the release build); the
+# screens are made from the tree's samples/.
 # COUNT screens (default 1000: random bytes, the samples, and pictures in
 # between: sparse bitmaps, few colours, text-like rows) rendered by one batch
 # call (--out-dir, names on stdin), by COUNT single calls, and by COUNT single
@@ -11,9 +13,9 @@
 # ImageMagick's convert: /usr/bin/convert, else the first on PATH.
 set -euo pipefail
 
-render="$(realpath "${1:?usage: render_batch.sh KELPIE_RENDER SAMPLES_DIR [COUNT]}")"
-samples="$(realpath "${2:?}")"
-count="${3:-1000}"
+render="$(realpath "${1:?usage: render_batch.sh BUILD_DIR [COUNT]}")/kelpie-render"
+samples="$(realpath "$(dirname "$0")/../samples")"
+count="${2:-1000}"
 convert=/usr/bin/convert
 [ -x "$convert" ] || convert="$(command -v convert)"
 work="$(mktemp -d)"
