@@ -80,6 +80,21 @@ LPVOID OutOfMemory() {
   return nullptr;
 }
 
+// Enters a fresh allocation in the heap's table; when the table cannot grow,
+// the allocation goes back and the call fails for want of memory.
+LPVOID Track(Heap& heap, void* block, SIZE_T bytes) {
+  if (block == nullptr) {
+    return OutOfMemory();
+  }
+  try {
+    heap.blocks.emplace(block, bytes);
+  } catch (const std::bad_alloc&) {
+    std::free(block);
+    return OutOfMemory();
+  }
+  return block;
+}
+
 // ---------------------------------------------------------------------------
 // Files
 
@@ -300,16 +315,7 @@ LPVOID HeapAlloc(HANDLE handle, DWORD flags, SIZE_T bytes) {
     // A zero-byte block is still a distinct block, as on Win32.
     void* block = (flags & HEAP_ZERO_MEMORY) ? std::calloc(bytes ? bytes : 1, 1)
                                              : std::malloc(bytes ? bytes : 1);
-    if (block == nullptr) {
-      return OutOfMemory();
-    }
-    try {
-      heap.blocks.emplace(block, bytes);
-    } catch (const std::bad_alloc&) {
-      std::free(block);
-      return OutOfMemory();
-    }
-    return block;
+    return Track(heap, block, bytes);
   });
 }
 
@@ -333,15 +339,9 @@ LPVOID HeapReAlloc(HANDLE handle, DWORD flags, LPVOID block, SIZE_T bytes) {
     if (flags & HEAP_REALLOC_IN_PLACE_ONLY) {
       return OutOfMemory();
     }
-    void* moved = std::malloc(bytes);
+    void* moved = Track(heap, std::malloc(bytes), bytes);
     if (moved == nullptr) {
-      return OutOfMemory();
-    }
-    try {
-      heap.blocks.emplace(moved, bytes);
-    } catch (const std::bad_alloc&) {
-      std::free(moved);
-      return OutOfMemory();
+      return nullptr;
     }
     std::memcpy(moved, block, oldSize);
     if (flags & HEAP_ZERO_MEMORY) {
