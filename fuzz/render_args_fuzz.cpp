@@ -106,18 +106,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool optionsAsWanted = got.seamColourMode == want.seamColourMode &&
                                got.seams == want.seams && got.scale == want.scale &&
                                got.size == want.size;
-  if (scaleGiven && want.size > 0) {
-    CheckUsage(parsed);
-  } else if (batch) {
-    const bool hasInputs = !paths.empty() || stdinMarked;
-    if (outDir.empty() || !hasInputs) {
-      CheckUsage(parsed);
-    } else {
-      Check(parsed.action == RenderArguments::Action::kBatch && optionsAsWanted &&
-            parsed.outDir == outDir && parsed.inputs == paths &&
-            parsed.inputsFromStdin == stdinMarked);
-    }
-  } else if (positional.size() == 2) {  // outside a batch "-" is a path like any other
+  const bool conflicting = scaleGiven && want.size > 0;  // --scale and --size together
+  const bool batchComplete = batch && !outDir.empty() && (!paths.empty() || stdinMarked);
+  if (!conflicting && batchComplete) {
+    Check(parsed.action == RenderArguments::Action::kBatch && optionsAsWanted &&
+          parsed.outDir == outDir && parsed.inputs == paths &&
+          parsed.inputsFromStdin == stdinMarked);
+  } else if (!conflicting && !batch && positional.size() == 2) {
+    // Outside a batch "-" is a path like any other.
     Check(parsed.action == RenderArguments::Action::kRender && optionsAsWanted &&
           parsed.inputs == std::vector<std::string>{positional[0]} &&
           parsed.output == positional[1]);
