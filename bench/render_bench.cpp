@@ -274,8 +274,8 @@ struct Handover {
   std::condition_variable changed;
   Request request = Request::kNone;
   bool answered = false;
-  bool ok = false;          // a frame was presented / the window shows the image
-  double seconds = 0;       // key-up to present, for kPress
+  bool ok = false;           // a frame was presented / the window shows the image
+  double seconds = 0;        // key-up to present, for kPress
   double threadSeconds = 0;  // the viewer thread's processor time in that span
 };
 
