@@ -2,18 +2,25 @@
 // the seam pass through the drawing service, beside a plain loop that writes
 // the same picture straight into memory (the memory-bound floor); and a whole
 // Load, from opening the file to the picture in the window's surface on the
-// headless display. A memset of the picture is the floor of them all.
+// headless display; and the whole viewer from the release of the space bar to
+// its frame presented. A memset of the picture is the floor of them all.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <random>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/posix/headless.h"
@@ -26,6 +33,7 @@
 #include "toolkit/gfx/image_gadget.h"
 #include "toolkit/io/file.h"
 #include "toolkit/window/window.h"
+#include "viewer/app/app.h"
 #include "viewer/render/render.h"
 #include "viewer/render/screen.h"
 
@@ -210,5 +218,184 @@ void BM_LoadToPresent(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_LoadToPresent)->Unit(benchmark::kMicrosecond);
+
+// The viewer itself, driven as a user drives it: from the key-up of space,
+// through the viewer's event loop, RenderScreen and the gadget's repaint, to
+// the headless display's present of the window's new frame returning. Each
+// iteration presses and releases space once: the marks alternate between
+// darkened and white as they do for the user.
+//
+// The viewer's entry routine runs once per process (its start-up keeps tables
+// in the heap its end destroys), on a thread of its own that waits in its
+// event loop between presses, which the benchmark hands it. Its start-up
+// starts the toolkit afresh, so this benchmark must run after those that share
+// StartRuntime's toolkit: it is registered last.
+namespace space_to_present {
+
+using Clock = std::chrono::steady_clock;
+constexpr UINT kScanSpace = 0x39;
+
+// Processor time of the calling thread: on a shared machine the span's own
+// work, without the time other processes held the processor.
+double ThreadSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// The display the viewer runs on: the headless one, with each present's end
+// noted (on the viewer's thread).
+Clock::time_point lastPresent;
+double lastPresentThreadSeconds = 0;
+int presents = 0;
+
+void NotingPresent(HWND window, const DWORD* pixels, LONG width, LONG height, LONG stride,
+                   const RECT& dirty) {
+  HeadlessDisplay().present(window, pixels, width, height, stride, dirty);
+  lastPresent = Clock::now();
+  lastPresentThreadSeconds = ThreadSeconds();
+  ++presents;
+}
+
+const DisplayOperations& NotingDisplay() {
+  static const DisplayOperations display = [] {
+    DisplayOperations d = HeadlessDisplay();
+    d.present = NotingPresent;
+    return d;
+  }();
+  return display;
+}
+
+enum class Request { kNone, kPress, kCheck };
+
+// What the benchmark asks of the viewer's thread and what it answers.
+struct Handover {
+  std::mutex mutex;
+  std::condition_variable changed;
+  Request request = Request::kNone;
+  bool answered = false;
+  bool ok = false;           // a frame was presented / the window shows the image
+  double seconds = 0;        // key-up to present, for kPress
+  double threadSeconds = 0;  // the viewer thread's processor time in that span
+};
+
+// Kept for the life of the process, as the viewer's thread is.
+Handover& TheHandover() {
+  static auto* handover = new Handover;
+  return *handover;
+}
+
+void Answer(bool ok, double seconds = 0, double threadSeconds = 0) {
+  Handover& h = TheHandover();
+  const std::lock_guard<std::mutex> lock(h.mutex);
+  h.ok = ok;
+  h.seconds = seconds;
+  h.threadSeconds = threadSeconds;
+  h.answered = true;
+  h.changed.notify_all();
+}
+
+// Whether the window shows the screen image.
+bool ShowsImage() {
+  DrawBegin(ImageDrawTarget(SCREEN_IMAGE));
+  const uint32_t drawn = DrawReadPixel(SCREEN_IMAGE_WIDTH - 1, SCREEN_IMAGE_HEIGHT - 1);
+  DrawEnd();
+  const HeadlessImage shown = HeadlessPixels(WindowHandle(MAIN_WINDOW));
+  return shown.width == SCREEN_IMAGE_WIDTH &&
+         shown.Colour(SCREEN_IMAGE_WIDTH - 1, SCREEN_IMAGE_HEIGHT - 1) == drawn;
+}
+
+// A step, run while the viewer waits for events: takes the next request and
+// queues the steps that carry it out, the last of which queues this again.
+void StepAwaitRequest() {
+  HeadlessAddStep([] {
+    Handover& h = TheHandover();
+    Request request = Request::kNone;
+    {
+      std::unique_lock<std::mutex> lock(h.mutex);
+      h.changed.wait(lock, [&h] { return h.request != Request::kNone; });
+      request = std::exchange(h.request, Request::kNone);
+    }
+    if (request == Request::kCheck) {
+      Answer(ShowsImage());
+      StepAwaitRequest();
+      return;
+    }
+    HeadlessKeyDown(kScanSpace);
+    HeadlessAddStep([] {
+      const int before = presents;
+      const double releasedThreadSeconds = ThreadSeconds();
+      const Clock::time_point released = Clock::now();
+      HeadlessKeyUp(kScanSpace);
+      // The viewer handles the key-up once this step returns; the next step
+      // runs when it waits again.
+      HeadlessAddStep([before, released, releasedThreadSeconds] {
+        Answer(presents != before, std::chrono::duration<double>(lastPresent - released).count(),
+               lastPresentThreadSeconds - releasedThreadSeconds);
+        StepAwaitRequest();
+      });
+    });
+  });
+}
+
+// Hands the viewer a request and waits for its answer.
+Handover& Ask(Request request) {
+  Handover& h = TheHandover();
+  std::unique_lock<std::mutex> lock(h.mutex);
+  h.request = request;
+  h.answered = false;
+  h.changed.notify_all();
+  h.changed.wait(lock, [&h] { return h.answered; });
+  return h;
+}
+
+// Starts the viewer on its own thread once, with a random screen loaded from
+// the command line, and waits until it first waits for events; whether the
+// window then showed the loaded picture.
+bool StartViewer() {
+  static const bool started = [] {
+    std::vector<uint8_t> screen(SCREEN_SIZE);
+    std::mt19937 random(2);
+    for (uint8_t& b : screen) {
+      b = static_cast<uint8_t>(random() & 0xFF);
+    }
+    const ScreenFile file(screen.data());
+    const std::string commandLine = "kelpie " + file.Name();
+    DisplayUse(&NotingDisplay());
+    StepAwaitRequest();
+    std::thread([commandLine] { KelpieMain(commandLine.c_str()); }).detach();
+    return Ask(Request::kCheck).ok;
+  }();
+  return started;
+}
+
+}  // namespace space_to_present
+
+void BM_SpaceReleasedToPresent(benchmark::State& state) {
+  using namespace space_to_present;
+  if (!StartViewer()) {
+    state.SkipWithError("the viewer did not show the loaded picture");
+    return;
+  }
+  double threadSeconds = 0;
+  for (auto _ : state) {
+    const Handover& h = Ask(Request::kPress);
+    if (!h.ok) {
+      state.SkipWithError("releasing space presented no frame");
+      break;
+    }
+    state.SetIterationTime(h.seconds);
+    threadSeconds += h.threadSeconds;
+  }
+  if (!Ask(Request::kCheck).ok) {
+    state.SkipWithError("the window does not show the screen image");
+  }
+  // The viewer's processor time per press (the CPU column is the benchmark
+  // thread's, which only waits).
+  state.counters["viewer_cpu_us"] =
+      benchmark::Counter(threadSeconds * 1e6, benchmark::Counter::kAvgIterations);
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_SpaceReleasedToPresent)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -356,22 +356,26 @@ BOOL GdiCopyBitmap(HDC handle, int x, int y, HBITMAP bitmapHandle, int cx, int c
   const int64_t width = std::min<int64_t>(cx, source->width);
   const int64_t height = std::min<int64_t>(cy, source->height);
   const RECT area = Painter{&target, R2_COPYPEN}.Clip(x, y, x + width, y + height);
-  // Both 32-bit: each holds 0x00RRGGBB, copied as it is.
+  // Both 32-bit: each holds 0x00RRGGBB, copied as it is, a row at a time in
+  // a loop the compiler can widen.
   const bool sameFormat = source->bitsPixel == 32 && target.bitsPixel == 32;
   for (LONG ty = area.top; ty < area.bottom; ++ty) {
     const uint8_t* from = Row(*source, ty - int64_t{y});
     uint8_t* to = Row(target, ty);
-    for (LONG tx = area.left; tx < area.right; ++tx) {
-      const int64_t sx = tx - int64_t{x};
-      if (sameFormat) {
+    if (sameFormat) {
+      from += 4 * (area.left - int64_t{x});
+      to += 4 * int64_t{area.left};
+      for (LONG n = area.right - area.left; n > 0; --n, from += 4, to += 4) {
         uint32_t pixel;
-        std::memcpy(&pixel, from + 4 * sx, 4);
+        std::memcpy(&pixel, from, 4);
         pixel &= 0x00FFFFFFu;
-        std::memcpy(to + 4 * int64_t{tx}, &pixel, 4);
-      } else {
-        const COLORREF colour = FromRaw(*source, ReadRaw(*source, sx, ty - int64_t{y}));
-        WriteRaw(target, tx, ty, ToRaw(target, colour));
+        std::memcpy(to, &pixel, 4);
       }
+      continue;
+    }
+    for (LONG tx = area.left; tx < area.right; ++tx) {
+      const COLORREF colour = FromRaw(*source, ReadRaw(*source, tx - int64_t{x}, ty - int64_t{y}));
+      WriteRaw(target, tx, ty, ToRaw(target, colour));
     }
   }
   return TRUE;

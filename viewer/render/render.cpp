@@ -18,24 +18,29 @@ int32_t AttributeAt(int32_t line, int32_t col) {
   return PeekByte(state.screen + offset);
 }
 
+// Everything but the boxes is worked out once per cell, in locals: the boxes'
+// stores cannot then make the compiler read the buffers again for each box.
 void PixelPass() {
   if (DrawBegin(ImageDrawTarget(SCREEN_IMAGE)) == nullptr) {
     return;
   }
+  const uint8_t* const screen = state.screen;
+  const uint32_t* const palette = state.palette;
+  uint32_t* const cellColours = state.cellColours;
   int32_t lineOffset = 0;
   for (int32_t y = 0; y < SCREEN_LINES; ++y) {
+    const int32_t top = y * SCREEN_SCALE;
     for (int32_t col = 0; col < SCREEN_COLUMNS; ++col) {
       const int32_t a = AttributeAt(y, col);
       const int32_t bright = (a & 0x40) >> 3;
-      state.cellColours[0] = state.palette[(a & 7) | bright];
-      state.cellColours[1] = state.palette[((a & 0x38) >> 3) | bright];
-      int32_t mask = 1;
-      for (int32_t k = 7; k >= 0; --k) {
-        const int32_t b = PeekByte(state.screen + lineOffset + col);
-        const int32_t entry = (b & mask) == mask ? 0 : 1;
-        DrawBox((col * 8 + k) * SCREEN_SCALE, y * SCREEN_SCALE, SCREEN_SCALE, SCREEN_SCALE,
-                state.cellColours[entry]);
-        mask *= 2;
+      const uint32_t ink = palette[(a & 7) | bright];
+      const uint32_t paper = palette[((a & 0x38) >> 3) | bright];
+      cellColours[0] = ink;
+      cellColours[1] = paper;
+      const int32_t b = PeekByte(screen + lineOffset + col);
+      int32_t left = col * 8 * SCREEN_SCALE;
+      for (int32_t mask = 0x80; mask != 0; mask >>= 1, left += SCREEN_SCALE) {
+        DrawBox(left, top, SCREEN_SCALE, SCREEN_SCALE, (b & mask) != 0 ? ink : paper);
       }
     }
     lineOffset = NextLineOffset(lineOffset);
@@ -50,26 +55,33 @@ void SeamPass(int32_t seamColourMode) {
     return;
   }
   for (int32_t y = 0; y < SCREEN_LINES; ++y) {
+    const int32_t top = y * SCREEN_SCALE;
+    int32_t left = AttributeAt(y, 0);
     for (int32_t col = 1; col < SCREEN_COLUMNS; ++col) {
       const int32_t cur = AttributeAt(y, col);
-      const int32_t left = AttributeAt(y, col - 1);
-      const int32_t x = col * 8 * SCREEN_SCALE;
-      // Read before any mark of this pass can cover the pixel.
-      uint32_t c = DrawReadPixel(x, y * SCREEN_SCALE) & SEAM_DARKEN_MASK;
-      if (c < 7) {
-        c |= SEAM_DARK_FLOOR;
-      }
-      if (cur == left) {
+      const bool inkOverPaper = (cur & 7) == ((left >> 3) & 7);
+      const bool paperOverInk = (left & 7) == ((cur >> 3) & 7);
+      const bool marked = cur != left && (inkOverPaper || paperOverInk);
+      left = cur;
+      if (!marked) {
         continue;
       }
-      if (seamColourMode != 0) {
-        c = SEAM_WHITE;
+      const int32_t x = col * 8 * SCREEN_SCALE;
+      uint32_t c = SEAM_WHITE;
+      if (seamColourMode == 0) {
+        // Only this cell's mark covers the pixel, so it is read just before.
+        c = DrawReadPixel(x, top) & SEAM_DARKEN_MASK;
+        if (c < 7) {
+          c |= SEAM_DARK_FLOOR;
+        }
       }
-      if ((cur & 7) == ((left >> 3) & 7)) {
-        DrawBox(x, y * SCREEN_SCALE, 1, SCREEN_SCALE, c);
+      // Swapped ink and paper match both ways and draw the mark twice: on a
+      // target that combines rather than replaces pixels that tells.
+      if (inkOverPaper) {
+        DrawBox(x, top, 1, SCREEN_SCALE, c);
       }
-      if ((left & 7) == ((cur >> 3) & 7)) {
-        DrawBox(x, y * SCREEN_SCALE, 1, SCREEN_SCALE, c);
+      if (paperOverInk) {
+        DrawBox(x, top, 1, SCREEN_SCALE, c);
       }
     }
   }
