@@ -37,7 +37,8 @@ struct Png {
   int width = 0, height = 0;
   bool indexed = false;
   unsigned colours = 0;
-  int bitDepth = 0;  // per sample (per index when indexed), as the header says
+  // Bits per sample (per index when indexed), as the header says.
+  int bitDepth = 0;
   std::vector<png_byte> pixels;  // RGB
   std::string error;
   explicit Png(const char* path) {
