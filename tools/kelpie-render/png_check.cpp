@@ -1,7 +1,7 @@
 // Test helper for kelpie-render's test.sh: reads PNGs back with libpng.
 //
 //   kelpie-render-png-check size PNG                 prints WIDTHxHEIGHT and "palette
-//                                      COLOURS" or "rgb"
+//                                      COLOURS BITS-bit" or "rgb"
 //   kelpie-render-png-check pixel PNG X Y            prints the pixel as RRGGBB
 //   kelpie-render-png-check same PNG SCREEN MODE     exit 0 when PNG is exactly what
 //                                      RenderScreen(MODE) draws for SCREEN
@@ -25,10 +25,20 @@
 
 namespace {
 
+// The bit depth in the IHDR chunk, which always comes first: the signature (8
+// bytes), the chunk's length and type (8), width and height (8), then the depth.
+int HeaderBitDepth(const char* path) {
+  std::ifstream in(path, std::ios::binary);
+  char header[25];
+  return in.read(header, sizeof header) ? static_cast<unsigned char>(header[24]) : 0;
+}
+
 struct Png {
   int width = 0, height = 0;
   bool indexed = false;
   unsigned colours = 0;
+  // Bits per sample (per index when indexed), as the header says.
+  int bitDepth = 0;
   std::vector<png_byte> pixels;  // RGB
   std::string error;
   explicit Png(const char* path) {
@@ -46,6 +56,7 @@ struct Png {
     }
     error = image.message;
     png_image_free(&image);
+    bitDepth = HeaderBitDepth(path);
   }
   bool Read() const { return width > 0; }
   uint32_t Rgb(int x, int y) const {
@@ -130,7 +141,7 @@ int main(int argc, char** argv) {
   }
   if (command == "size" && argc == 3) {
     if (png.indexed) {
-      std::printf("%dx%d palette %u\n", png.width, png.height, png.colours);
+      std::printf("%dx%d palette %u %d-bit\n", png.width, png.height, png.colours, png.bitDepth);
     } else {
       std::printf("%dx%d rgb\n", png.width, png.height);
     }

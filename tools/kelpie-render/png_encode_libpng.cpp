@@ -19,7 +19,12 @@ namespace {
 // filtered rows, makes them 1% smaller at the same speed. The level stays 9:
 // ImageMagick's PNGs of the same screens take 13.50 MB, ours 13.34 MB at level
 // 9 and 13.62 MB at level 8 (which compresses in 10 ms instead of 15.6); no
-// setting of zlib's match search below level 9 stays under 13.50 MB.
+// setting of zlib's match search below level 9 stays under 13.50 MB. Measured
+// too, none faster without more bytes: the RLE strategy (10x faster, 78%
+// larger), Sub for the other rows (13% larger), a 4 KB window (1.4x, 5%),
+// shorter match chains (2x, 4%), libdeflate (smaller only when slower). The
+// pictures whose seam marks take them past 16 colours, 8 bits per index, are
+// 59% of the set and 79% of the compression time.
 constexpr int COMPRESSION_LEVEL = 9;
 
 struct WriteState {

@@ -64,7 +64,7 @@ expect_file_absent "$work/x.png"
 # identical to an in-process render, with known colours at known places
 run "$samples/testcard.scr" "$work/card.png"
 expect_eq "test card exit" "$code" 0
-expect_eq "test card size" "$("$check" size "$work/card.png")" "768x576 palette 30"
+expect_eq "test card size" "$("$check" size "$work/card.png")" "768x576 palette 30 8-bit"
 expect_success "test card differs from render" "$check" same "$work/card.png" "$samples/testcard.scr" 0
 # Row 7 (paper white), column 2 (ink red), first line all ink.
 expect_eq "red ink" "$("$check" pixel "$work/card.png" 51 168)" B40000
@@ -117,6 +117,35 @@ TABLE
 run "$samples/gradient.scr" "$work/gradient.png"
 expect_eq "gradient exit" "$code" 0
 expect_success "gradient differs" "$check" same "$work/gradient.png" "$samples/gradient.scr" 0
+
+# --- few colours: the fewest bits per index that hold the palette, and the
+# pixels packed at that depth decode back to the render. A screen of one
+# bitmap byte (octal) and attribute rows (octal, repeated down the screen):
+# every cell of a row alike, so no seam marks. BITMAP ATTRIBUTES | size
+make_screen() { # path bitmap attribute...
+  local path="$1" bitmap="$2" row
+  shift 2
+  local attributes=("$@")
+  head -c 6144 /dev/zero | tr '\0' "\\$bitmap" >"$path"
+  for row in $(seq 0 23); do
+    head -c 32 /dev/zero | tr '\0' "\\${attributes[row % $#]}" >>"$path"
+  done
+}
+while IFS='|' read -r screen want; do
+  screen="${screen% }"
+  # shellcheck disable=SC2086 # the bytes are split on purpose
+  make_screen "$work/few.scr" $screen
+  run "$work/few.scr" "$work/few.png"
+  expect_eq "$screen: size" "$("$check" size "$work/few.png")" "768x576 palette ${want# }"
+  expect_success "$screen: differs from render" "$check" same "$work/few.png" "$work/few.scr" 0
+done <<'TABLE'
+000 000 | 1 1-bit
+125 070 | 2 1-bit
+125 070 072 | 3 2-bit
+125 070 071 072 | 4 2-bit
+125 070 071 072 073 | 5 4-bit
+125 070 071 072 073 074 075 076 101 102 103 104 105 106 107 | 15 4-bit
+TABLE
 
 # An existing output is replaced whole, keeping its permissions; another hard
 # link to it keeps the old picture.
