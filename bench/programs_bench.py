@@ -4,9 +4,9 @@
   render_vs_convert  kelpie-render SCR OUT.png beside ImageMagick's
                      convert scr:SCR -scale 300% OUT.png, per sample
   first_frame        exec to the window's first complete frame on an Xvfb
-                     display without a window manager: kelpie (its empty
-                     window: menu bar and black picture) beside feh showing
-                     the test card's PNG; each on a fresh display per run
+                     display without a window manager: kelpie showing the
+                     test card (kelpie FILE) beside feh showing the test
+                     card's PNG; each on a fresh display per run
                      (the first GTK program there) and on one shared display;
                      wall time, and the CPU time the program used until then
                      (which a busy machine disturbs less)
@@ -186,7 +186,8 @@ def first_frame(args, home, card_png):
     skip = missing("Xvfb", "feh")
     if skip:
         return skip
-    programs = {"kelpie": [args.kelpie], "feh": ["feh", card_png]}
+    card = os.path.join(args.samples, "testcard.scr")
+    programs = {"kelpie": [args.kelpie, card], "feh": ["feh", card_png]}
     frames = {}
     fresh = {name: [] for name in programs}
     shared = {name: [] for name in programs}
